@@ -124,6 +124,34 @@ TEST(StringCch, Concatenation) {
     EXPECT_STREQ(bytes, "xyz");
 }
 
+TEST(Strings, OldInterfaceCopiesAndNumbers) {
+    char16_t buf[16];
+    EXPECT_EQ(lstrcpyW(buf, u"LBR"), buf);
+    EXPECT_EQ(lstrcatW(buf, u"-KV580"), buf);
+    EXPECT_EQ(std::u16string(buf), u"LBR-KV580");
+    EXPECT_EQ(lstrcpynW(buf, u"abcdef", 4), buf);
+    EXPECT_EQ(std::u16string(buf), u"abc");
+    EXPECT_EQ(lstrcpyW(buf, nullptr), nullptr);
+    char narrow[8];
+    lstrcpynA(narrow, "0123456789", sizeof(narrow));
+    EXPECT_STREQ(narrow, "0123456");
+    lstrcpyA(narrow, "ab");
+    EXPECT_STREQ(lstrcatA(narrow, "cd"), "abcd");
+    struct Case {
+        const char16_t* text;
+        int value;
+    };
+    const Case cases[] = {{u"42", 42},
+                          {u"  -17x", -17},
+                          {u"+5", 5},
+                          {u"", 0},
+                          {u"abc", 0},
+                          {u"2147483647", INT32_MAX},
+                          {u"99999999999", INT32_MAX},
+                          {u"-99999999999", INT32_MIN}};
+    for (const Case& c : cases) EXPECT_EQ(_wtoi(c.text), c.value);
+}
+
 TEST(StringCch, Length) {
     size_t n = 99;
     EXPECT_EQ(StringCchLengthW(u"abc", 10, &n), S_OK);

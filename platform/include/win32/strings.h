@@ -46,6 +46,19 @@ const WCHAR* WcsStr(const WCHAR* s, const WCHAR* find);
 WCHAR WcharToUpper(WCHAR c);  // ASCII and Latin letters
 WCHAR WcharToLower(WCHAR c);
 
+// ---- Unbounded copies of the old interface (dst must be large enough) -----------------------
+// NULL pointers give NULL. lstrcpyn copies at most iMaxLength - 1 characters and terminates.
+LPWSTR lstrcpyW(LPWSTR dst, LPCWSTR src);
+LPSTR lstrcpyA(LPSTR dst, LPCSTR src);
+LPWSTR lstrcpynW(LPWSTR dst, LPCWSTR src, int iMaxLength);
+LPSTR lstrcpynA(LPSTR dst, LPCSTR src, int iMaxLength);
+LPWSTR lstrcatW(LPWSTR dst, LPCWSTR src);
+LPSTR lstrcatA(LPSTR dst, LPCSTR src);
+
+// Decimal number at the start of a WCHAR string (spaces, sign, digits); 0 when there is none,
+// INT_MAX / INT_MIN when it does not fit.
+int _wtoi(const WCHAR* s);
+
 // ---- Bounded copy and concatenation (cch = characters of dst, terminator included) ----------
 // Results: S_OK; STRSAFE_E_INSUFFICIENT_BUFFER with a truncated, terminated dst;
 // STRSAFE_E_INVALID_PARAMETER for cch 0 or above STRSAFE_MAX_CCH, NULL pointers, or a dst

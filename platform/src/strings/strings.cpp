@@ -2,6 +2,7 @@
 // and bounded copy and concatenation with the published StringCch/StringCb results.
 #include "win32/strings.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -213,6 +214,55 @@ WCHAR WcharToUpper(WCHAR c) {
 }
 WCHAR WcharToLower(WCHAR c) {
     return FoldLower(c);
+}
+
+LPWSTR lstrcpyW(LPWSTR dst, LPCWSTR src) {
+    return lstrcpynW(dst, src, INT32_MAX);
+}
+LPSTR lstrcpyA(LPSTR dst, LPCSTR src) {
+    return lstrcpynA(dst, src, INT32_MAX);
+}
+
+LPWSTR lstrcpynW(LPWSTR dst, LPCWSTR src, int iMaxLength) {
+    if (dst == nullptr || src == nullptr) return nullptr;
+    if (iMaxLength <= 0) return dst;
+    CopyN(dst, static_cast<size_t>(iMaxLength), src, kAll);
+    return dst;
+}
+
+LPSTR lstrcpynA(LPSTR dst, LPCSTR src, int iMaxLength) {
+    if (dst == nullptr || src == nullptr) return nullptr;
+    if (iMaxLength <= 0) return dst;
+    CopyN(dst, static_cast<size_t>(iMaxLength), src, kAll);
+    return dst;
+}
+
+LPWSTR lstrcatW(LPWSTR dst, LPCWSTR src) {
+    if (dst == nullptr || src == nullptr) return nullptr;
+    lstrcpyW(dst + Length(dst), src);
+    return dst;
+}
+
+LPSTR lstrcatA(LPSTR dst, LPCSTR src) {
+    if (dst == nullptr || src == nullptr) return nullptr;
+    lstrcpyA(dst + Length(dst), src);
+    return dst;
+}
+
+int _wtoi(const WCHAR* s) {
+    if (s == nullptr) return 0;
+    while (*s == u' ' || (*s >= u'\t' && *s <= u'\r')) ++s;
+    bool negative = false;
+    if (*s == u'+' || *s == u'-') negative = *s++ == u'-';
+    long long value = 0;
+    for (; *s >= u'0' && *s <= u'9'; ++s) {
+        value = value * 10 + (*s - u'0');
+        if (value > 2147483648LL) break;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int>(value);
 }
 
 HRESULT StringCchCopyW(WCHAR* dst, size_t cch, const WCHAR* src) {
