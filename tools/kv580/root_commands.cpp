@@ -3,6 +3,7 @@
 
 #include "command.h"
 #include "win32/system_root.h"
+#include "win32/winspool.h"
 
 namespace kv580 {
 namespace {
@@ -12,6 +13,9 @@ void InitRoot(const GlobalOptions& options) {
     const auto& root = platform::SystemRoot();
     std::string error;
     if (!platform::CreateRootTree(root, error)) {
+        throw CommandError(error);
+    }
+    if (!platform::CreateStore(root, error)) {
         throw CommandError(error);
     }
     std::printf("system root ready: %s\n", root.string().c_str());
