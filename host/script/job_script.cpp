@@ -5,6 +5,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <utility>
 
 namespace jobscript {
@@ -314,6 +315,69 @@ std::string ParseErrorDetail(const char* what) {
     return bracket == std::string::npos ? text : text.substr(bracket + 2);
 }
 
+// Follows the parser through the document and stops at a key that appears twice in one
+// object (the parser itself would silently keep the last one).
+class DuplicateKeyCheck {
+public:
+    explicit DuplicateKeyCheck(std::string source) : m_source(std::move(source)) {}
+
+    void OnEvent(json::parse_event_t event, const json& parsed) {
+        switch (event) {
+            case json::parse_event_t::object_start:
+            case json::parse_event_t::array_start:
+                m_frames.push_back({event == json::parse_event_t::array_start, 0, {}, {}});
+                break;
+            case json::parse_event_t::key: {
+                Frame& frame = m_frames.back();
+                frame.key = parsed.get<std::string>();
+                if (!frame.keys.insert(frame.key).second) {
+                    const std::string path = Path();
+                    throw ScriptError(m_source + ": " + (path.empty() ? "" : path + ": ") +
+                                      "duplicate key " + Quote(frame.key));
+                }
+                break;
+            }
+            case json::parse_event_t::object_end:
+            case json::parse_event_t::array_end:
+                m_frames.pop_back();
+                ElementDone();
+                break;
+            case json::parse_event_t::value:
+                ElementDone();
+                break;
+        }
+    }
+
+private:
+    struct Frame {
+        bool array;
+        std::size_t index;
+        std::set<std::string> keys;
+        std::string key;
+    };
+
+    void ElementDone() {
+        if (!m_frames.empty() && m_frames.back().array) ++m_frames.back().index;
+    }
+
+    // Key path of the innermost object (the one being read).
+    std::string Path() const {
+        std::string path;
+        for (std::size_t i = 0; i + 1 < m_frames.size(); ++i) {
+            const Frame& frame = m_frames[i];
+            if (frame.array) {
+                path += "[" + std::to_string(frame.index) + "]";
+            } else {
+                path = Reader::Child(path, frame.key);
+            }
+        }
+        return path;
+    }
+
+    std::string m_source;
+    std::vector<Frame> m_frames;
+};
+
 }  // namespace
 
 TextPosition PositionOfOffset(std::string_view text, std::size_t offset) {
@@ -335,7 +399,12 @@ JobScript ParseJobScript(std::string_view text, std::string_view sourceName,
     const std::string source = sourceName.empty() ? "job script" : std::string(sourceName);
     json document;
     try {
-        document = json::parse(text.begin(), text.end());
+        DuplicateKeyCheck check(source);
+        document = json::parse(text.begin(), text.end(),
+                               [&check](int, json::parse_event_t event, json& parsed) {
+                                   check.OnEvent(event, parsed);
+                                   return true;
+                               });
     } catch (const json::parse_error& e) {
         // e.byte counts the bytes read, so the offending byte is at e.byte - 1.
         const TextPosition at = PositionOfOffset(text, e.byte == 0 ? 0 : e.byte - 1);

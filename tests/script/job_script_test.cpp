@@ -199,6 +199,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "\"Orientation\")"}));
 
 INSTANTIATE_TEST_SUITE_P(
+    Duplicate, JobScriptKeys,
+    ::testing::Values(KeyCase{R"({"pages": [], "pages": []})", "job.json: duplicate key \"pages\""},
+                      KeyCase{R"({"paper": {"bpp": 1, "bpp": 8}, "pages": []})",
+                              "job.json: paper: duplicate key \"bpp\""},
+                      KeyCase{
+                          R"({"pages": [{"items": []}, {"items": [[1, {"a": 1}], {"type": "rect"},
+                   {"type": "rect", "x": 1, "x": 2}]}]})",
+                          "job.json: pages[1].items[2]: duplicate key \"x\""}));
+
+INSTANTIATE_TEST_SUITE_P(
     WrongValues, JobScriptKeys,
     ::testing::Values(
         KeyCase{R"({"pages": [{"items": [{"type": "text", "text": "a", "x": 0, "y": 0},

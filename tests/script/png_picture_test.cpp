@@ -117,3 +117,23 @@ TEST(PngFiles, LoadsAFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngErrors, EveryDamagedByteGivesAPictureOrAnError) {
+    const Bytes whole = EncodePng(
+        {3, 2, PNG_COLOR_TYPE_PALETTE, 2, {0x1B, 0x00}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {0}});
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        Bytes damaged = whole;
+        damaged[i] ^= 0xFF;
+        try {
+            const Picture picture = DecodePng(damaged, "damaged.png");
+            EXPECT_EQ(picture.pixels.size(), static_cast<std::size_t>(picture.width) *
+                                                 static_cast<std::size_t>(picture.height) *
+                                                 static_cast<std::size_t>(picture.channels));
+        } catch (const PictureError&) {
+        }
+    }
+}
+
+}  // namespace
