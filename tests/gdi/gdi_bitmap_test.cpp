@@ -324,6 +324,31 @@ TEST(GdiBitmap, PatBltWithStockBrushesOnMonochrome) {
     DeleteDC(dc);
 }
 
+TEST(GdiBitmap, PatBltSpansAcrossByteBoundaries) {
+    const std::pair<int, int> spans[] = {{0, 40}, {3, 5},  {3, 21}, {8, 16},
+                                         {7, 9},  {1, 39}, {0, 1}};
+    for (auto [from, to] : spans) {
+        for (WORD bpp : {1, 8}) {
+            Info info = Header(40, 1, bpp);
+            info.colors[1] = {255, 255, 255, 0};
+            void* bits = nullptr;
+            HBITMAP b = CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0);
+            HDC dc = CreateCompatibleDC(nullptr);
+            HGDIOBJ old = SelectObject(dc, b);
+            ASSERT_TRUE(PatBlt(dc, from, 0, to - from, 1, WHITENESS));
+            std::string row;
+            for (int x = 0; x < 40; ++x)
+                row += GetPixel(dc, x, 0) == RGB(255, 255, 255) ? '#' : '.';
+            EXPECT_EQ(row, std::string(from, '.') + std::string(to - from, '#') +
+                               std::string(40 - to, '.'))
+                << from << ".." << to << " at " << bpp;
+            SelectObject(dc, old);
+            DeleteDC(dc);
+            DeleteObject(b);
+        }
+    }
+}
+
 TEST(GdiBitmap, BitBltBetweenMonochromeAndColour) {
     HDC screen = GetDC(nullptr);
     HDC mono = CreateCompatibleDC(nullptr);

@@ -47,6 +47,17 @@ TEST(GdiTextExtent, HeightRulesOfLogfont) {
     }
 }
 
+TEST(GdiTextExtent, ExtremeHeightsStayBounded) {
+    for (LONG h : {INT32_MIN, -100000, 100000, INT32_MAX}) {
+        LOGFONTW lf = Font(h);
+        lf.lfWidth = h;
+        const SIZE s = Extent(lf, u"W");
+        EXPECT_GT(s.cy, 4000) << h;
+        EXPECT_LT(s.cy, 6000) << h;
+        EXPECT_GT(s.cx, 0) << h;
+    }
+}
+
 TEST(GdiTextExtent, GrowsWithTextAndHeight) {
     const SIZE small = Extent(Font(-16), u"Total");
     const SIZE longer = Extent(Font(-16), u"Total 12.50");

@@ -64,9 +64,14 @@ BOOL PatternBlt(Dc& dc, int x, int y, int w, int h, DWORD rop) {
     const Span s = Clip(*b, x, y, w, h);
     const std::uint32_t mask = AllBits(*b);
     for (std::int64_t row = s.top; row < s.bottom; ++row) {
+        const auto cy = static_cast<LONG>(row);
+        if (rop != DSTINVERT) {
+            b->FillSpan(cy, static_cast<LONG>(s.left), static_cast<LONG>(s.right), value);
+            continue;
+        }
         for (std::int64_t col = s.left; col < s.right; ++col) {
-            const auto cx = static_cast<LONG>(col), cy = static_cast<LONG>(row);
-            b->SetRaw(cx, cy, rop == DSTINVERT ? (b->GetRaw(cx, cy) ^ mask) : value);
+            const auto cx = static_cast<LONG>(col);
+            b->SetRaw(cx, cy, b->GetRaw(cx, cy) ^ mask);
         }
     }
     return TRUE;

@@ -274,7 +274,7 @@ std::unique_ptr<FontInstance> FontInstance::Create(const LOGFONTW& lf) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (lf.lfHeight > 0) {
+    if (lf.lfHeight > 0 && emY < kMaxEmPixels) {
         font->m_ascent = RoundScaled(winAscent, lf.lfHeight, static_cast<int>(cellUnits));
         font->m_descent = lf.lfHeight - font->m_ascent;
     } else {
@@ -284,6 +284,24 @@ std::unique_ptr<FontInstance> FontInstance::Create(const LOGFONTW& lf) {
     if (font->m_match.embolden) {
         font->m_boldExtra = std::max(1, static_cast<int>(std::lround(emX / 24.0)));
     }
+    return font;
+}
+
+std::shared_ptr<FontInstance> FontInstance::Shared(const LOGFONTW& lf) {
+    // Equal fonts: equal fields, face names equal up to their end.
+    LOGFONTW key = lf;
+    bool ended = false;
+    for (WCHAR& ch : key.lfFaceName) {
+        ended = ended || ch == 0;
+        if (ended) ch = 0;
+    }
+    static auto* cache = new std::map<std::string, std::shared_ptr<FontInstance>>();
+    std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
+    if (auto it = cache->find(bytes); it != cache->end()) return it->second;
+    std::shared_ptr<FontInstance> font = Create(lf);
+    if (font == nullptr) return nullptr;
+    if (cache->size() >= 64) cache->clear();  // fonts in use keep their instance
+    (*cache)[bytes] = font;
     return font;
 }
 
@@ -314,6 +332,47 @@ std::int64_t FontInstance::Advance(const WCHAR* text, int count) {
     return width;
 }
 
+const FontInstance::GlyphPicture& FontInstance::Picture(unsigned glyph) {
+    if (auto it = m_pictures.find(glyph); it != m_pictures.end()) return it->second;
+    // Pictures are kept up to a few megabytes per font; huge sizes start afresh.
+    if (m_pictureBytes > (std::size_t{4} << 20)) {
+        m_pictures.clear();
+        m_pictureBytes = 0;
+    }
+    GlyphPicture& g = m_pictures[glyph];
+    if (FT_Load_Glyph(m_face, glyph, FT_LOAD_NO_BITMAP) != 0) return g;
+    FT_GlyphSlot slot = m_face->glyph;
+    if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        if (m_boldExtra > 0) FT_Outline_EmboldenXY(&slot->outline, m_boldExtra * 64, 0);
+        if (m_match.oblique) {
+            FT_Matrix shear{0x10000, kObliqueShear, 0, 0x10000};
+            FT_Outline_Transform(&slot->outline, &shear);
+        }
+    }
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return g;
+    const FT_Bitmap& bm = slot->bitmap;
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    g.width = static_cast<int>(bm.width);
+    g.rows = static_cast<int>(bm.rows);
+    g.on.assign(static_cast<std::size_t>(g.width) * g.rows, 0);
+    for (int row = 0; row < g.rows; ++row) {
+        const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(row) * bm.pitch;
+        for (int col = 0; col < g.width; ++col) {
+            bool on = false;
+            if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+                on = (src[col >> 3] & (0x80 >> (col & 7))) != 0;
+            } else if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
+                // A pixel belongs to the glyph when it is covered by half or more.
+                on = src[col] >= 128;
+            }
+            g.on[static_cast<std::size_t>(row) * g.width + col] = on ? 1 : 0;
+        }
+    }
+    m_pictureBytes += g.on.size() + sizeof(GlyphPicture);
+    return g;
+}
+
 void FontInstance::Draw(const WCHAR* text, int count, std::int64_t x, std::int64_t y,
                         const std::function<void(std::int64_t, std::int64_t)>& plot) {
     if (!Activate()) return;
@@ -322,29 +381,13 @@ void FontInstance::Draw(const WCHAR* text, int count, std::int64_t x, std::int64
     // more. False when the glyph has no picture.
     auto render = [&](unsigned glyph, std::int64_t pen,
                       const std::function<void(std::int64_t, std::int64_t)>& dot) {
-        if (FT_Load_Glyph(m_face, glyph, FT_LOAD_NO_BITMAP) != 0) return;
-        FT_GlyphSlot slot = m_face->glyph;
-        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
-            if (m_boldExtra > 0) FT_Outline_EmboldenXY(&slot->outline, m_boldExtra * 64, 0);
-            if (m_match.oblique) {
-                FT_Matrix shear{0x10000, kObliqueShear, 0, 0x10000};
-                FT_Outline_Transform(&slot->outline, &shear);
-            }
-        }
-        if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
-        const FT_Bitmap& bm = slot->bitmap;
-        const std::int64_t left = pen + slot->bitmap_left;
-        const std::int64_t top = baseline - slot->bitmap_top;
-        for (unsigned row = 0; row < bm.rows; ++row) {
-            const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(row) * bm.pitch;
-            for (unsigned col = 0; col < bm.width; ++col) {
-                bool on = false;
-                if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
-                    on = (src[col >> 3] & (0x80 >> (col & 7))) != 0;
-                } else if (bm.pixel_mode == FT_PIXEL_MODE_GRAY) {
-                    on = src[col] >= 128;
-                }
-                if (on) dot(left + col, top + row);
+        const GlyphPicture& g = Picture(glyph);
+        const std::int64_t left = pen + g.left;
+        const std::int64_t top = baseline - g.top;
+        for (int row = 0; row < g.rows; ++row) {
+            const std::uint8_t* src = g.on.data() + static_cast<std::size_t>(row) * g.width;
+            for (int col = 0; col < g.width; ++col) {
+                if (src[col] != 0) dot(left + col, top + row);
             }
         }
     };

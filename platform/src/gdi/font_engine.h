@@ -34,6 +34,9 @@ public:
 
     // Realises the font; NULL (last error set) when no face can be loaded.
     static std::unique_ptr<FontInstance> Create(const LOGFONTW& lf);
+    // The same, shared with earlier fonts of equal LOGFONTW (their sizes and advances are
+    // kept, so drawing many text runs in a few fonts does not realise a font every time).
+    static std::shared_ptr<FontInstance> Shared(const LOGFONTW& lf);
 
     int ascent() const { return m_ascent; }
     int descent() const { return m_descent; }
@@ -49,7 +52,18 @@ public:
     void Metrics(TEXTMETRICW* tm);
 
 private:
+    // A glyph's dots (covered by half or more), 1 byte per pixel, placed from the pen at the
+    // baseline: column `left`, row `-top`.
+    struct GlyphPicture {
+        int left = 0;
+        int top = 0;
+        int width = 0;
+        int rows = 0;
+        std::vector<std::uint8_t> on;
+    };
+
     FontInstance() = default;
+    const GlyphPicture& Picture(unsigned glyph);
     bool Activate();
     int GlyphAdvance(unsigned glyph);
     unsigned GlyphOf(char32_t cp);
@@ -64,6 +78,8 @@ private:
     int m_emPixelsX = 0;
     int m_boldExtra = 0;  // pixels added to every advance by emboldening
     std::unordered_map<unsigned, int> m_advances;
+    std::unordered_map<unsigned, GlyphPicture> m_pictures;
+    std::size_t m_pictureBytes = 0;
 };
 
 // UTF-16 (bounded, stops at NUL) -> UTF-8; broken surrogates become U+FFFD.

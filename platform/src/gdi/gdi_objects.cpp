@@ -1,6 +1,7 @@
 // GDI objects: the handle table, stock objects, the fault switch, bitmap pixel access and the
 // object functions (GetStockObject, DeleteObject, GetObjectW, GetObjectType).
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <string>
@@ -152,7 +153,7 @@ FontInstance* FontOf(Dc& dc) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (f->instance == nullptr) f->instance = FontInstance::Create(f->lf);
+    if (f->instance == nullptr) f->instance = FontInstance::Shared(f->lf);
     return f->instance.get();
 }
 
@@ -273,6 +274,22 @@ void Bitmap::SetRaw(LONG x, LONG y, std::uint32_t raw) {
             row[4 * x + 3] = 0;
             break;
     }
+}
+
+void Bitmap::FillSpan(LONG y, LONG x0, LONG x1, std::uint32_t raw) {
+    BYTE* row = Row(y);
+    if (bpp == 8) {
+        std::memset(row + x0, static_cast<int>(raw & 0xFF), static_cast<std::size_t>(x1 - x0));
+        return;
+    }
+    if (bpp == 1) {
+        const BYTE fill = (raw & 1) ? 0xFF : 0x00;
+        while (x0 < x1 && (x0 & 7) != 0) SetRaw(x0++, y, raw);
+        while (x1 > x0 && (x1 & 7) != 0) SetRaw(--x1, y, raw);
+        if (x1 > x0) std::memset(row + x0 / 8, fill, static_cast<std::size_t>((x1 - x0) / 8));
+        return;
+    }
+    for (LONG x = x0; x < x1; ++x) SetRaw(x, y, raw);
 }
 
 COLORREF Bitmap::RawToColor(std::uint32_t raw) const {

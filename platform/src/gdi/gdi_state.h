@@ -57,6 +57,8 @@ struct Bitmap : Object {
     }
     std::uint32_t GetRaw(LONG x, LONG y) const;
     void SetRaw(LONG x, LONG y, std::uint32_t raw);
+    // Sets pixels x0 .. x1 - 1 of row y (inside the bitmap) to raw.
+    void FillSpan(LONG y, LONG x0, LONG x1, std::uint32_t raw);
     COLORREF RawToColor(std::uint32_t raw) const;
     std::uint32_t ColorToRaw(COLORREF color) const;
 };
@@ -71,7 +73,7 @@ std::int64_t DibStride(std::int64_t width, int bpp);
 struct Font : Object {
     Font() : Object(Kind::Font) {}
     LOGFONTW lf{};
-    std::unique_ptr<FontInstance> instance;  // made on first use
+    std::shared_ptr<FontInstance> instance;  // made on first use, shared by equal fonts
 };
 
 struct Brush : Object {

@@ -38,7 +38,7 @@ HFONT CreateFontIndirectW(const LOGFONTW* lplf) {
     if (ShouldFail("CreateFontIndirectW")) return nullptr;
     auto font = std::make_unique<Font>();
     font->lf = *lplf;
-    font->instance = FontInstance::Create(font->lf);
+    font->instance = FontInstance::Shared(font->lf);
     if (font->instance == nullptr) return nullptr;
     return AsGdiObj(Insert(std::move(font)));
 }
@@ -86,10 +86,10 @@ BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR lpString, int c) {
             static_cast<std::int64_t>(x) + font->Advance(lpString, c), target->width);
         const std::int64_t bottom =
             std::min<std::int64_t>(static_cast<std::int64_t>(y) + font->height(), target->height);
-        for (std::int64_t row = std::max(y, 0); row < bottom; ++row) {
-            for (std::int64_t col = std::max(x, 0); col < right; ++col) {
-                target->SetRaw(static_cast<LONG>(col), static_cast<LONG>(row), bk);
-            }
+        const std::int64_t left = std::max(x, 0);
+        for (std::int64_t row = std::max(y, 0); row < bottom && left < right; ++row) {
+            target->FillSpan(static_cast<LONG>(row), static_cast<LONG>(left),
+                             static_cast<LONG>(right), bk);
         }
     }
     const std::uint32_t ink = target->ColorToRaw(dc->textColor);
