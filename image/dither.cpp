@@ -248,23 +248,35 @@ bool CxImage::DecreaseBpp(DWORD nBits) {
         map[i] = nearWhite(c.rgbBlue, c.rgbGreen, c.rgbRed) ? 1 : 0;
     }
     const DWORD dEff = dest.m_dwEffWidth;
+    const WORD bpp = m_head.biBitCount;
     for (long y = 0; y < h; ++y) {
         const BYTE* in = m_pPixels + static_cast<size_t>(y) * m_dwEffWidth;
         BYTE* out = dest.m_pPixels + static_cast<size_t>(y) * dEff;
-        for (long x = 0; x < w; ++x) {
-            bool white;
-            switch (m_head.biBitCount) {
-                case 8:
-                    white = map[in[x]] != 0;
-                    break;
-                case 24:
-                    white = nearWhite(in[x * 3], in[x * 3 + 1], in[x * 3 + 2]);
-                    break;
-                default:
-                    white = map[GetPixelIndexUnchecked(x, y)] != 0;
-                    break;
+        if (bpp == 1) {
+            // A set bit takes the answer for index 1, a clear bit the answer for index 0.
+            const BYTE ones = map[1] ? 0xFF : 0x00;
+            const BYTE zeros = map[0] ? 0xFF : 0x00;
+            const long bytes = (w + 7) / 8;
+            for (long i = 0; i < bytes; ++i) {
+                out[i] = static_cast<BYTE>((in[i] & ones) | (~in[i] & zeros));
             }
-            if (white) out[x >> 3] |= static_cast<BYTE>(0x80 >> (x & 7));
+            if (w % 8 != 0) out[w / 8] &= static_cast<BYTE>(0xFF00 >> (w % 8));
+        } else if (bpp == 8) {
+            for (long x = 0; x < w; ++x) {
+                if (map[in[x]]) out[x >> 3] |= static_cast<BYTE>(0x80 >> (x & 7));
+            }
+        } else if (bpp == 24) {
+            for (long x = 0; x < w; ++x) {
+                if (nearWhite(in[x * 3], in[x * 3 + 1], in[x * 3 + 2])) {
+                    out[x >> 3] |= static_cast<BYTE>(0x80 >> (x & 7));
+                }
+            }
+        } else {
+            for (long x = 0; x < w; ++x) {
+                if (map[GetPixelIndexUnchecked(x, y)]) {
+                    out[x >> 3] |= static_cast<BYTE>(0x80 >> (x & 7));
+                }
+            }
         }
     }
     return TakeOver(dest);

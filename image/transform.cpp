@@ -53,6 +53,42 @@ namespace {
 
 enum class Turn { Left, Right };
 
+// Copies a 4, 8 or 24 bpp image turned by a quarter, in tiles of 64 x 64 source pixels so that
+// the source and destination rows of a tile stay in cache.
+template <Turn turn, int bpp>
+void TurnTiles(const CxImage& src, CxImage& dest) {
+    const long w = static_cast<long>(src.GetWidth());
+    const long h = static_cast<long>(src.GetHeight());
+    const size_t srcEff = src.GetEffWidth();
+    const size_t dstEff = dest.GetEffWidth();
+    const BYTE* s = src.GetBits();
+    BYTE* d = dest.GetBits();
+    for (long ty = 0; ty < h; ty += kTile) {
+        const long yEnd = std::min(h, ty + kTile);
+        for (long tx = 0; tx < w; tx += kTile) {
+            const long xEnd = std::min(w, tx + kTile);
+            for (long x = tx; x < xEnd; ++x) {
+                const long dy = turn == Turn::Left ? x : w - 1 - x;
+                BYTE* drow = d + static_cast<size_t>(dy) * dstEff;
+                for (long y = ty; y < yEnd; ++y) {
+                    const long dx = turn == Turn::Left ? h - 1 - y : y;
+                    if constexpr (bpp == 8) {
+                        drow[dx] = s[static_cast<size_t>(y) * srcEff + x];
+                    } else if constexpr (bpp == 24) {
+                        const BYTE* sp = s + static_cast<size_t>(y) * srcEff + x * 3;
+                        BYTE* dp = drow + dx * 3;
+                        dp[0] = sp[0];
+                        dp[1] = sp[1];
+                        dp[2] = sp[2];
+                    } else {
+                        dest.SetPixelIndexUnchecked(dx, dy, src.GetPixelIndexUnchecked(x, y));
+                    }
+                }
+            }
+        }
+    }
+}
+
 bool TurnQuarter(CxImage& src, CxImage& dest, Turn turn) {
     const long w = static_cast<long>(src.GetWidth());
     const long h = static_cast<long>(src.GetHeight());
@@ -87,29 +123,19 @@ bool TurnQuarter(CxImage& src, CxImage& dest, Turn turn) {
         return true;
     }
 
-    for (long ty = 0; ty < h; ty += kTile) {
-        const long yEnd = std::min(h, ty + kTile);
-        for (long tx = 0; tx < w; tx += kTile) {
-            const long xEnd = std::min(w, tx + kTile);
-            for (long x = tx; x < xEnd; ++x) {
-                const long dy = turn == Turn::Left ? x : w - 1 - x;
-                BYTE* drow = d + static_cast<size_t>(dy) * dstEff;
-                for (long y = ty; y < yEnd; ++y) {
-                    const long dx = turn == Turn::Left ? h - 1 - y : y;
-                    if (bpp == 8) {
-                        drow[dx] = s[static_cast<size_t>(y) * srcEff + x];
-                    } else if (bpp == 24) {
-                        const BYTE* sp = s + static_cast<size_t>(y) * srcEff + x * 3;
-                        BYTE* dp = drow + dx * 3;
-                        dp[0] = sp[0];
-                        dp[1] = sp[1];
-                        dp[2] = sp[2];
-                    } else {
-                        dest.SetPixelIndexUnchecked(dx, dy, src.GetPixelIndexUnchecked(x, y));
-                    }
-                }
-            }
-        }
+    switch (bpp) {
+        case 8:
+            turn == Turn::Left ? TurnTiles<Turn::Left, 8>(src, dest)
+                               : TurnTiles<Turn::Right, 8>(src, dest);
+            break;
+        case 24:
+            turn == Turn::Left ? TurnTiles<Turn::Left, 24>(src, dest)
+                               : TurnTiles<Turn::Right, 24>(src, dest);
+            break;
+        default:
+            turn == Turn::Left ? TurnTiles<Turn::Left, 4>(src, dest)
+                               : TurnTiles<Turn::Right, 4>(src, dest);
+            break;
     }
     return true;
 }
