@@ -11,8 +11,10 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -147,7 +149,12 @@ DWORD Guarded(Body&& body) {
         NoteFailure(error.failure);
         return error.failure.code;
     } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return ERROR_NOT_ENOUGH_MEMORY;
+    } catch (const std::exception& error) {
+        // Nothing may leave a Win32-style function as an exception.
+        NoteFailure(Failure{ERROR_GEN_FAILURE, error.what()});
+        return ERROR_GEN_FAILURE;
     }
 }
 
