@@ -101,6 +101,18 @@ TEST_F(ShareTest, NameOperationsRespectOpenHandles) {
     CloseHandle(shared);
 }
 
+TEST_F(ShareTest, TheBookkeepingGoesWithTheLastHandle) {
+    fs::path shares = root.path() / ".kv580" / "shares";
+    HANDLE a = Open(kJournal, R, SR, OPEN_EXISTING);
+    HANDLE b = Open(kJournal, R, SR, OPEN_EXISTING);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(fs::is_empty(shares));
+    CloseHandle(a);
+    EXPECT_EQ(Open(kJournal, GENERIC_WRITE, SR, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    CloseHandle(b);
+    EXPECT_TRUE(fs::is_empty(shares));
+}
+
 TEST_F(ShareTest, ThreadsRacingForAnExclusiveOpen) {
     std::atomic<int> opened{0};
     std::atomic<bool> go{false};

@@ -15,7 +15,8 @@ namespace platform::files {
 // Share-mode bookkeeping of one open: while the object lives, its access and the access it
 // denies others are visible to every process that uses the same root. Kept in a lock file per
 // file identity under <root>/.kv580/shares, with open-file-description locks, which the
-// system drops when the holder closes or dies; nothing goes stale.
+// system drops when the holder closes or dies; nothing goes stale, and the last holder to
+// close removes the lock file.
 class ShareLock {
 public:
     ~ShareLock();
@@ -29,8 +30,9 @@ public:
                          std::unique_ptr<ShareLock>& out);
 
 private:
-    explicit ShareLock(int fd) : m_fd(fd) {}
+    ShareLock(int fd, std::filesystem::path path) : m_fd(fd), m_path(std::move(path)) {}
     int m_fd;
+    std::filesystem::path m_path;
 };
 
 // An open file.

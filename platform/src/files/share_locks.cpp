@@ -61,13 +61,13 @@ int LockByte(int fd, int command, short type, off_t byte) {
     return rc;
 }
 
-// True when another open description holds a lock on `byte`.
-bool Held(int fd, off_t byte) {
+// True when another open description holds a lock on a byte of [byte, byte + count).
+bool Held(int fd, off_t byte, off_t count = 1) {
     struct flock fl = {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = byte;
-    fl.l_len = 1;
+    fl.l_len = count;
     if (::fcntl(fd, F_OFD_GETLK, &fl) == -1) return false;
     return fl.l_type != F_UNLCK;
 }
@@ -79,7 +79,19 @@ fs::path LockFolder() {
 }  // namespace
 
 ShareLock::~ShareLock() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd < 0) return;
+    // Drop this open's entries; when nobody else has any, remove the lock file. Opens that
+    // wait for the mutex of a removed file notice it and start again with a new one.
+    struct flock fl = {};
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kAccessByte;
+    fl.l_len = 6;
+    ::fcntl(m_fd, F_OFD_SETLK, &fl);
+    if (LockByte(m_fd, F_OFD_SETLKW, F_WRLCK, kMutexByte) == 0 && !Held(m_fd, kAccessByte, 6)) {
+        ::unlink(m_path.c_str());
+    }
+    ::close(m_fd);
 }
 
 DWORD ShareLock::Acquire(dev_t device, ino_t inode, DWORD access, DWORD share,
@@ -95,15 +107,26 @@ DWORD ShareLock::Acquire(dev_t device, ino_t inode, DWORD access, DWORD share,
     std::snprintf(name, sizeof name, "%llx-%llx", static_cast<unsigned long long>(device),
                   static_cast<unsigned long long>(inode));
     const fs::path lockPath = LockFolder() / name;
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        // Without a place for locks (a read-only root) share modes cannot be kept; the open
-        // goes ahead as the file system allows.
-        return ERROR_SUCCESS;
-    }
-    if (LockByte(fd, F_OFD_SETLKW, F_WRLCK, kMutexByte) == -1) {
+    int fd = -1;
+    for (int attempt = 0;; ++attempt) {
+        fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            // Without a place for locks (a read-only root) share modes cannot be kept; the
+            // open goes ahead as the file system allows.
+            return ERROR_SUCCESS;
+        }
+        if (LockByte(fd, F_OFD_SETLKW, F_WRLCK, kMutexByte) == -1) {
+            ::close(fd);
+            return ERROR_SUCCESS;
+        }
+        // The last holder may have removed the file while we waited: then take the new one.
+        struct stat held, named;
+        if (::fstat(fd, &held) == 0 && ::stat(lockPath.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            break;
+        }
         ::close(fd);
-        return ERROR_SUCCESS;
+        if (attempt > 1000) return ERROR_SHARING_VIOLATION;
     }
     bool conflict = false;
     for (int kind = kRead; kind <= kDelete && !conflict; ++kind) {
@@ -121,7 +144,7 @@ DWORD ShareLock::Acquire(dev_t device, ino_t inode, DWORD access, DWORD share,
         ::close(fd);
         return ERROR_SHARING_VIOLATION;
     }
-    out.reset(new ShareLock(fd));
+    out.reset(new ShareLock(fd, lockPath));
     return ERROR_SUCCESS;
 }
 
