@@ -1,13 +1,10 @@
-// Job command flow: the host's command callbacks at the start and end of the job and of every
-// page. This file holds the sequencer; the command blocks and the page conversion are added
-// beside it.
-#include "debug_log.h"
+// CommandCallback: the host's command callbacks at the start and end of the job and of every
+// page; the sequencer is in job_flow.cpp.
 #include "intrface.h"
+#include "job_flow.h"
 
-// CommandCallback: S_OK for every id; *piResult is never written.
-HRESULT CRenderPlugin::CommandCallback(PDEVOBJ /*pdevobj*/, DWORD dwCallbackID, DWORD /*dwCount*/,
+// S_OK for every id; *piResult is never written, dwCount and pdwParams are not used.
+HRESULT CRenderPlugin::CommandCallback(PDEVOBJ pdevobj, DWORD dwCallbackID, DWORD /*dwCount*/,
                                        PDWORD /*pdwParams*/, INT* /*piResult*/) {
-    DebugLog("CommandCallback : START, CallBack ID = %d", dwCallbackID);
-    DebugLog("CommandCallback : END, CallBack ID = %d", dwCallbackID);
-    return S_OK;
+    return OEMCommandCallback(this, pdevobj, dwCallbackID);
 }

@@ -1,13 +1,13 @@
-// Band capture: the host hands every rendered band of a page to ImageProcessing. Until the
-// page pipeline takes bands over, a band is left to the host (*ppbResult stays null).
+// ImageProcessing: the host hands every rendered band of a page to the plug-in, which collects
+// them into the page bitmap (page/band_capture.cpp).
 #include "intrface.h"
+#include "page/band_capture.h"
 
-HRESULT CRenderPlugin::ImageProcessing(PDEVOBJ /*pdevobj*/, PBYTE /*pSrcBitmap*/,
-                                       PBITMAPINFOHEADER /*pBitmapInfoHeader*/,
-                                       PBYTE /*pColorTable*/, DWORD /*dwCallbackID*/,
-                                       PIPPARAMS /*pIPParams*/, PBYTE* ppbResult) {
-    if (ppbResult != nullptr) {
-        *ppbResult = nullptr;
-    }
-    return E_FAIL;
+// pColorTable is not used: the plug-in builds its own colour table.
+HRESULT CRenderPlugin::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap,
+                                       PBITMAPINFOHEADER pBitmapInfoHeader,
+                                       PBYTE /*pColorTable*/, DWORD dwCallbackID,
+                                       PIPPARAMS pIPParams, PBYTE* ppbResult) {
+    return OEMImageProcessing(pdevobj, pSrcBitmap, pBitmapInfoHeader, dwCallbackID, pIPParams,
+                              ppbResult);
 }
