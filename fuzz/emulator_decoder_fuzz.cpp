@@ -10,7 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> bytes(data, size);
     emulator::Options options;
-    options.maxLengthDots = 2048;
+    // A narrow, short paper keeps each run fast; the drawing code is the same at any size.
+    options.widthDots = 256;
+    options.maxLengthDots = 1024;
     options.greyscaleRasterPlanes = size > 0 && (data[0] & 1);
     emulator::Emulation result;
     result.commands = emulator::Decode(bytes, options);
