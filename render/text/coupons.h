@@ -3,5 +3,6 @@
 
 #include "plugin/intrface.h"
 
-// Sends the job's coupon images directly; TRUE when there was nothing to send or all was sent.
+// Sends the job's coupon images in one DrvWriteSpoolBuf call (and into the journal) and clears
+// the coupon list. FALSE without a coupon list; otherwise TRUE when every byte was written.
 BOOL SendCouponImageData(CRenderPlugin* pOemCP, PDEVOBJ pdevobj);

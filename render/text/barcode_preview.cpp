@@ -1,0 +1,9 @@
+// Barcode preview data (stub: no preview block yet).
+#include "text/barcode_preview.h"
+
+const char* BarcodePreviewFileName(PDEVOBJ, const char*, DWORD) {
+    return nullptr;
+}
+BOOL AddBarCodePreviewData(PDEVOBJ, const char*, char**, DWORD*, DWORD) {
+    return FALSE;
+}
