@@ -4,6 +4,6 @@
 const char* BarcodePreviewFileName(PDEVOBJ, const char*, DWORD) {
     return nullptr;
 }
-BOOL AddBarCodePreviewData(PDEVOBJ, const char*, char**, DWORD*, DWORD) {
+BOOL AddBarCodePreviewData(PDEVOBJ, const char*, PBYTE*, PDWORD, DWORD) {
     return FALSE;
 }

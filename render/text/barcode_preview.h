@@ -11,8 +11,8 @@ constexpr DWORD kBarcodePreviewHeaderBytes = 14;
 // The preview file name of a barcode type; null when the kind has no preview picture.
 const char* BarcodePreviewFileName(PDEVOBJ pdevobj, const char* pFamilyName, DWORD dwBarcodeType);
 
-// Appends the preview block of the barcode's kind to field B (*ppText, a LocalAlloc block):
-// on success the old block is freed, *ppText is the new one and *pdwTextLength grows by 14 +
+// Appends the preview block of the barcode's kind to field B (*ppbyText, a LocalAlloc block):
+// on success the old block is freed, *ppbyText is the new one and *pdwTextLength grows by 14 +
 // the file size. Any failure leaves field B as it was and returns FALSE.
-BOOL AddBarCodePreviewData(PDEVOBJ pdevobj, const char* pFamilyName, char** ppText,
-                           DWORD* pdwTextLength, DWORD dwBarcodeType);
+BOOL AddBarCodePreviewData(PDEVOBJ pdevobj, const char* pFamilyName, PBYTE* ppbyText,
+                           PDWORD pdwTextLength, DWORD dwBarcodeType);
