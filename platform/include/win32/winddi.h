@@ -331,3 +331,131 @@ struct DEVINFO {
     FLONG flGraphicsCaps2;
 };
 using PDEVINFO = DEVINFO*;
+
+// ---- Fonts and text objects -------------------------------------------------------------------
+// Kinds of font a FONTOBJ stands for, and the simulations the engine applies.
+constexpr FLONG FO_TYPE_RASTER = 0x00000001;
+constexpr FLONG FO_TYPE_DEVICE = 0x00000002;
+constexpr FLONG FO_TYPE_TRUETYPE = 0x00000004;
+constexpr FLONG FO_TYPE_OPENTYPE = 0x00000008;
+constexpr FLONG FO_SIM_BOLD = 0x00002000;
+constexpr FLONG FO_SIM_ITALIC = 0x00004000;
+
+// IFIMETRICS fsSelection bits.
+constexpr USHORT FM_SEL_ITALIC = 0x0001;
+constexpr USHORT FM_SEL_UNDERSCORE = 0x0002;
+constexpr USHORT FM_SEL_NEGATIVE = 0x0004;
+constexpr USHORT FM_SEL_OUTLINED = 0x0008;
+constexpr USHORT FM_SEL_STRIKEOUT = 0x0010;
+constexpr USHORT FM_SEL_BOLD = 0x0020;
+constexpr USHORT FM_SEL_REGULAR = 0x0040;
+
+// Complexity of a transform (XFORMOBJ_iGetXform).
+constexpr ULONG GX_IDENTITY = 0;
+constexpr ULONG GX_OFFSET = 1;
+constexpr ULONG GX_SCALE = 2;
+constexpr ULONG GX_GENERAL = 3;
+constexpr ULONG DDI_ERROR = 0xFFFFFFFF;
+
+using FLOATL = float;
+using FWORD = SHORT;
+using PTRDIFF = LONG_PTR;
+
+// A transform in floating point: x' = eM11 x + eM21 y + eDx, y' = eM12 x + eM22 y + eDy.
+struct XFORML {
+    FLOATL eM11;
+    FLOATL eM12;
+    FLOATL eM21;
+    FLOATL eM22;
+    FLOATL eDx;
+    FLOATL eDy;
+};
+using PXFORML = XFORML*;
+
+struct PANOSE {
+    BYTE bFamilyType;
+    BYTE bSerifStyle;
+    BYTE bWeight;
+    BYTE bProportion;
+    BYTE bContrast;
+    BYTE bStrokeVariation;
+    BYTE bArmStyle;
+    BYTE bLetterform;
+    BYTE bMidline;
+    BYTE bXHeight;
+};
+
+// What the engine knows about a font face. The names are UTF-16 strings stored after the
+// record; the dpwsz members are their byte offsets from the start of the record.
+struct IFIMETRICS {
+    ULONG cjThis;
+    ULONG cjIfiExtra;
+    PTRDIFF dpwszFamilyName;
+    PTRDIFF dpwszStyleName;
+    PTRDIFF dpwszFaceName;
+    PTRDIFF dpwszUniqueName;
+    PTRDIFF dpFontSim;
+    LONG lEmbedId;
+    LONG lItalicAngle;
+    LONG lCharBias;
+    PTRDIFF dpCharSets;
+    BYTE jWinCharSet;
+    BYTE jWinPitchAndFamily;
+    USHORT usWinWeight;
+    ULONG flInfo;
+    USHORT fsSelection;
+    USHORT fsType;
+    FWORD fwdUnitsPerEm;
+    FWORD fwdLowestPPEm;
+    FWORD fwdWinAscender;
+    FWORD fwdWinDescender;
+    FWORD fwdMacAscender;
+    FWORD fwdMacDescender;
+    FWORD fwdMacLineGap;
+    FWORD fwdTypoAscender;
+    FWORD fwdTypoDescender;
+    FWORD fwdTypoLineGap;
+    FWORD fwdAveCharWidth;
+    FWORD fwdMaxCharInc;
+    FWORD fwdCapHeight;
+    FWORD fwdXHeight;
+    FWORD fwdSubscriptXSize;
+    FWORD fwdSubscriptYSize;
+    FWORD fwdSubscriptXOffset;
+    FWORD fwdSubscriptYOffset;
+    FWORD fwdSuperscriptXSize;
+    FWORD fwdSuperscriptYSize;
+    FWORD fwdSuperscriptXOffset;
+    FWORD fwdSuperscriptYOffset;
+    FWORD fwdUnderscoreSize;
+    FWORD fwdUnderscorePosition;
+    FWORD fwdStrikeoutSize;
+    FWORD fwdStrikeoutPosition;
+    BYTE chFirstChar;
+    BYTE chLastChar;
+    BYTE chDefaultChar;
+    BYTE chBreakChar;
+    WCHAR wcFirstChar;
+    WCHAR wcLastChar;
+    WCHAR wcDefaultChar;
+    WCHAR wcBreakChar;
+    POINTL ptlBaseline;
+    POINTL ptlAspect;
+    POINTL ptlCaret;
+    RECTL rclFontBox;
+    BYTE achVendId[4];
+    ULONG cKerningPairs;
+    ULONG ulPanoseCulture;
+    PANOSE panose;
+};
+
+// Engine services for the text objects a driver receives (DrvTextOut). They answer only for
+// objects the engine made; any other pointer gives null (DDI_ERROR for XFORMOBJ_iGetXform).
+extern "C" {
+// The metrics of the font's face.
+IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo);
+// The transform from the font's notional space (em units) to device space.
+XFORMOBJ* FONTOBJ_pxoGetXform(FONTOBJ* pfo);
+// Copies the transform into *pxform and returns its complexity (GX_*).
+ULONG XFORMOBJ_iGetXform(XFORMOBJ* pxo, XFORML* pxform);
+}

@@ -263,3 +263,17 @@ std::string LastStoreError();
 std::filesystem::path PortFilePath(const std::filesystem::path& root, std::u16string_view port);
 
 }  // namespace platform
+
+// ---- Print processor folder -------------------------------------------------------------------
+// The folder of the print processors of an environment: "C:\Windows\System32\spool\prtprocs\"
+// followed by "x64" ("Windows x64", and the current environment when pEnvironment is null or
+// empty) or "W32X86" ("Windows NT x86"). Level must be 1; pName null or empty (this machine).
+// *pcbNeeded counts the terminator (bytes; for the W form, bytes of UTF-16). Errors:
+// ERROR_INVALID_LEVEL, ERROR_INVALID_ENVIRONMENT, ERROR_INVALID_NAME (another server),
+// ERROR_INSUFFICIENT_BUFFER (nothing written), ERROR_INVALID_PARAMETER (pcbNeeded null).
+extern "C" {
+BOOL GetPrintProcessorDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level,
+                                 LPBYTE pPrintProcessorInfo, DWORD cbBuf, LPDWORD pcbNeeded);
+BOOL GetPrintProcessorDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
+                                 LPBYTE pPrintProcessorInfo, DWORD cbBuf, LPDWORD pcbNeeded);
+}
