@@ -273,8 +273,10 @@ BOOL UnidrvHost::SendPage() {
     if (hook == nullptr || !m_device) {
         return FALSE;
     }
+    // The plug-in's hook forwards to the host's DrvSendPage, which sends the page end.
+    const BOOL result = hook(&m_device->surface);
     CommandCallback(kCallbackEndPage);
-    return hook(&m_device->surface);
+    return result;
 }
 
 BOOL UnidrvHost::EndDoc() {
@@ -282,8 +284,10 @@ BOOL UnidrvHost::EndDoc() {
     if (hook == nullptr || !m_device) {
         return FALSE;
     }
+    // The plug-in's hook forwards to the host's DrvEndDoc, which sends the job end.
+    const BOOL result = hook(&m_device->surface, 0);
     CommandCallback(kCallbackEndDoc);
-    return hook(&m_device->surface, 0);
+    return result;
 }
 
 HRESULT UnidrvHost::CommandCallback(DWORD callbackId) {

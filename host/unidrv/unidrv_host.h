@@ -120,8 +120,8 @@ public:
     // Destroys the device context (no-op without one).
     void DisablePDEV();
 
-    // Job calls, in Unidrv's order: hook first, then the command callback (EndDoc: the
-    // callback first, then the hook). The BOOL / HRESULT of the plug-in is returned.
+    // Job calls, in Unidrv's order: the plug-in's hook first (it forwards to the host's own
+    // function), then the command callback. The BOOL / HRESULT of the plug-in is returned.
     BOOL StartDoc(const std::u16string& docName, DWORD jobId);
     BOOL StartPage();
     BOOL SendPage();

@@ -53,7 +53,7 @@ TEST(ShellExecute, RecordsLaunchesInsteadOfRunningThem) {
     ASSERT_GT(Result(h), 32);
     auto folder = root.path() / "Windows" / "LBR-KV580";
     EXPECT_EQ(ReadFile(record), "open\t" + (folder / "OVXPreview.exe").string() + "\tMy Printer\t" +
-                                    folder.string() + "/\n");
+                                    folder.string() + "\n");
 }
 
 TEST(ShellExecute, FailuresGiveTheShellCodes) {

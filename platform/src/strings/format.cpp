@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "win32/strings.h"
@@ -175,7 +176,7 @@ void FormatInteger(Str<C>& out, const Spec& spec, char conv, va_list& args) {
     } else if (digits.empty()) {
         digits = "0";
     }
-    std::string prefix;
+    std::string_view prefix;
     if (isSigned) {
         if (negative)
             prefix = "-";
@@ -194,7 +195,7 @@ void FormatInteger(Str<C>& out, const Spec& spec, char conv, va_list& args) {
         digits.insert(0, static_cast<size_t>(spec.width) - used, '0');
     }
     Str<C> body;
-    AppendAscii(body, prefix + digits);
+    AppendAscii(body, std::string(prefix) + digits);
     AppendPadded(out, body, spec);
 }
 
