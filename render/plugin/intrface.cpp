@@ -28,6 +28,7 @@ CRenderPlugin::CRenderPlugin()
       m_dwTotalBufSize(0),
       m_hFileHandle(nullptr),
       m_szJournalPath{},
+      m_dwJournalJobStart(0),
       m_cRef(1),
       m_pDriverServices(nullptr) {
     InterlockedIncrement(&g_cObjects);

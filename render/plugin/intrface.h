@@ -79,6 +79,8 @@ public:
     // Journal of the current job.
     HANDLE m_hFileHandle;
     WCHAR m_szJournalPath[512];
+    // Where this job's bytes start in the journal (a journal of the same second is appended to).
+    DWORD m_dwJournalJobStart;
     LONG m_cRef;
     // The host's driver services; null until PublishDriverInterface.
     IPrintOemDriverUni* m_pDriverServices;

@@ -54,7 +54,8 @@ BOOL GetFileHandle(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
         pOemCP->m_hFileHandle = nullptr;
         return FALSE;
     }
-    SetFilePointer(hFile, 0, nullptr, FILE_END);
+    const DWORD dwEnd = SetFilePointer(hFile, 0, nullptr, FILE_END);
+    pOemCP->m_dwJournalJobStart = dwEnd == INVALID_SET_FILE_POINTER ? 0 : dwEnd;
     pOemCP->m_hFileHandle = hFile;
     DebugLog("GetFileHandle : END");
     return TRUE;
@@ -86,14 +87,19 @@ BOOL SendMultipleCopies(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
             return FALSE;
         }
         DebugLog("SendMultipleCopies : FILE SIZE  = dwPointerLow : %d", dwPointerLow);
-        pSendbuf = static_cast<PBYTE>(LocalAlloc(LPTR, dwPointerLow ? dwPointerLow : 1));
+        // Only this job is copied: a journal kept from an earlier job of the same second holds
+        // that job's bytes in front of it.
+        const DWORD dwJobStart =
+            pOemCP->m_dwJournalJobStart <= dwPointerLow ? pOemCP->m_dwJournalJobStart : 0;
+        const DWORD dwJobSize = dwPointerLow - dwJobStart;
+        pSendbuf = static_cast<PBYTE>(LocalAlloc(LPTR, dwJobSize ? dwJobSize : 1));
         if (pSendbuf == nullptr) {
             DebugLog("SendMultipleCopies : pSendbuf is NULL.");
             return FALSE;
         }
         DWORD dwRead = 0;
-        SetFilePointer(pOemCP->m_hFileHandle, 0, nullptr, FILE_BEGIN);
-        if (!ReadFile(pOemCP->m_hFileHandle, pSendbuf, dwPointerLow, &dwRead, nullptr)) {
+        SetFilePointer(pOemCP->m_hFileHandle, static_cast<LONG>(dwJobStart), nullptr, FILE_BEGIN);
+        if (!ReadFile(pOemCP->m_hFileHandle, pSendbuf, dwJobSize, &dwRead, nullptr)) {
             DebugLog("SendMultipleCopies : ReadFile failed with (%d)", GetLastError());
             LocalFree(pSendbuf);
             return FALSE;
