@@ -9,7 +9,9 @@
 
 namespace {
 
-bool IsLandscapePage(POEMPDEV pOemPDEV) { return pOemPDEV->UIInfo.byteValue[42] == 1; }
+bool IsLandscapePage(POEMPDEV pOemPDEV) {
+    return pOemPDEV->UIInfo.byteValue[42] == 1;
+}
 
 }  // namespace
 

@@ -17,7 +17,9 @@ class CommandBlock {
 public:
     CommandBlock(BYTE* area, DWORD capacity) : m_area(area), m_capacity(capacity) {}
 
-    void Put(std::initializer_list<BYTE> bytes) { Put(std::data(bytes), static_cast<DWORD>(bytes.size())); }
+    void Put(std::initializer_list<BYTE> bytes) {
+        Put(std::data(bytes), static_cast<DWORD>(bytes.size()));
+    }
     void Put(const BYTE* bytes, DWORD length) {
         if (length > m_capacity - m_length) {  // the areas are sized for every piece
             length = m_capacity - m_length;
@@ -35,7 +37,9 @@ private:
 };
 
 // 1B 40 1B 3D 01: initialise the printer and select it.
-void PutReset(CommandBlock& b) { b.Put({0x1B, 0x40, 0x1B, 0x3D, 0x01}); }
+void PutReset(CommandBlock& b) {
+    b.Put({0x1B, 0x40, 0x1B, 0x3D, 0x01});
+}
 
 // 1B 70 m t FF: drawer pulse, m 0 = drawer 1, 1 = drawer 2; t on-time in 2 ms units.
 void PutDrawerPulse(CommandBlock& b, BYTE drawer, BYTE onTime) {
@@ -43,10 +47,14 @@ void PutDrawerPulse(CommandBlock& b, BYTE drawer, BYTE onTime) {
 }
 
 // 1B 42 00 t: beep of t units.
-void PutBeep(CommandBlock& b, BYTE duration) { b.Put({0x1B, 0x42, 0x00, duration}); }
+void PutBeep(CommandBlock& b, BYTE duration) {
+    b.Put({0x1B, 0x42, 0x00, duration});
+}
 
 // 1B 4A 00: feed by 0 dots, closes every user command string.
-void PutStringEnd(CommandBlock& b) { b.Put({0x1B, 0x4A, 0x00}); }
+void PutStringEnd(CommandBlock& b) {
+    b.Put({0x1B, 0x4A, 0x00});
+}
 
 // Print stored NV image n (1..10): "GS ( L" with key code 30 (n + 2F), or "FS p" n.
 void PutNvImage(CommandBlock& b, const UIInfo& ui, BYTE n) {
@@ -302,8 +310,8 @@ BOOL SetPrintPageNumber(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
             return FALSE;
         }
     }
-    DWORD err = SetPrinterDataExW(hPrinter, u"PrinterDriverData\\Properties", u"PAGES",
-                                  REG_BINARY, pages, sizeof pages);
+    DWORD err = SetPrinterDataExW(hPrinter, u"PrinterDriverData\\Properties", u"PAGES", REG_BINARY,
+                                  pages, sizeof pages);
     if (err != ERROR_SUCCESS) {
         DebugLog("SetPrinterDataToReg : SetPrinterDataEx failed. with %d", err);
     }

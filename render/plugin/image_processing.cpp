@@ -5,9 +5,8 @@
 
 // pColorTable is not used: the plug-in builds its own colour table.
 HRESULT CRenderPlugin::ImageProcessing(PDEVOBJ pdevobj, PBYTE pSrcBitmap,
-                                       PBITMAPINFOHEADER pBitmapInfoHeader,
-                                       PBYTE /*pColorTable*/, DWORD dwCallbackID,
-                                       PIPPARAMS pIPParams, PBYTE* ppbResult) {
+                                       PBITMAPINFOHEADER pBitmapInfoHeader, PBYTE /*pColorTable*/,
+                                       DWORD dwCallbackID, PIPPARAMS pIPParams, PBYTE* ppbResult) {
     return OEMImageProcessing(pdevobj, pSrcBitmap, pBitmapInfoHeader, dwCallbackID, pIPParams,
                               ppbResult);
 }

@@ -159,7 +159,8 @@ BOOL SendPrintDataToPrinter(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
     int noProgress = 0;
     if (pOemCP->m_pDriverServices != nullptr) {
         while (dwRestBufSize > 0) {
-            const DWORD dwChunk = dwRestBufSize < kSpoolChunkBytes ? dwRestBufSize : kSpoolChunkBytes;
+            const DWORD dwChunk =
+                dwRestBufSize < kSpoolChunkBytes ? dwRestBufSize : kSpoolChunkBytes;
             dwResult = 0;
             HRESULT hr = pOemCP->m_pDriverServices->DrvWriteSpoolBuf(
                 pdevobj, pOemCP->m_pPrintBuf + dwWritten, dwChunk, &dwResult);

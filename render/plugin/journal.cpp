@@ -42,9 +42,9 @@ BOOL GetFileHandle(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
     GetLocalTime(&st);
     HANDLE hFile = INVALID_HANDLE_VALUE;
     if (ProgramFolder(folder, MAX_PATH) &&
-        SUCCEEDED(StringCchPrintfW(path, kJournalPathChars,
-                                   u"%s%02u%02u%02u_%02u%02u%02u.jnl", folder, st.wYear,
-                                   st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond))) {
+        SUCCEEDED(StringCchPrintfW(path, kJournalPathChars, u"%s%02u%02u%02u_%02u%02u%02u.jnl",
+                                   folder, st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                                   st.wSecond))) {
         hFile = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
     }
@@ -140,8 +140,8 @@ BOOL StartPreviewApplication(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
     }
     WCHAR folder[MAX_PATH] = {};
     ProgramFolder(folder, MAX_PATH);
-    HINSTANCE hInst = ShellExecuteW(nullptr, u"open", u"OVXPreview.exe",
-                                    pOemPDEV->wszPrinterName, folder, SW_SHOWNORMAL);
+    HINSTANCE hInst = ShellExecuteW(nullptr, u"open", u"OVXPreview.exe", pOemPDEV->wszPrinterName,
+                                    folder, SW_SHOWNORMAL);
     const auto result = static_cast<INT_PTR>(reinterpret_cast<ULONG_PTR>(hInst));
     if (result > 32) {
         DebugLog("CommandCallback : OVX_ENDDOC / ShellExecute succeeded. (%d)",
@@ -163,18 +163,26 @@ void PrintDevModeInformation(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
             const char* name;
             int value;
         } const fields[] = {
-            {"dmPaperWidth", dm->dmPaperWidth},     {"dmPaperLength", dm->dmPaperLength},
-            {"dmOrientation", dm->dmOrientation},   {"dmScale", dm->dmScale},
-            {"dmCopies", dm->dmCopies},             {"dmDefaultSource", dm->dmDefaultSource},
-            {"dmPrintQuality", dm->dmPrintQuality}, {"dmColor", dm->dmColor},
-            {"dmDuplex", dm->dmDuplex},             {"dmYResolution", dm->dmYResolution},
-            {"dmTTOption", dm->dmTTOption},         {"dmCollate", dm->dmCollate},
-            {"dmLogPixels", dm->dmLogPixels},       {"dmBitsPerPel", static_cast<int>(dm->dmBitsPerPel)},
+            {"dmPaperWidth", dm->dmPaperWidth},
+            {"dmPaperLength", dm->dmPaperLength},
+            {"dmOrientation", dm->dmOrientation},
+            {"dmScale", dm->dmScale},
+            {"dmCopies", dm->dmCopies},
+            {"dmDefaultSource", dm->dmDefaultSource},
+            {"dmPrintQuality", dm->dmPrintQuality},
+            {"dmColor", dm->dmColor},
+            {"dmDuplex", dm->dmDuplex},
+            {"dmYResolution", dm->dmYResolution},
+            {"dmTTOption", dm->dmTTOption},
+            {"dmCollate", dm->dmCollate},
+            {"dmLogPixels", dm->dmLogPixels},
+            {"dmBitsPerPel", static_cast<int>(dm->dmBitsPerPel)},
             {"dmPelsWidth", static_cast<int>(dm->dmPelsWidth)},
             {"dmPelsHeight", static_cast<int>(dm->dmPelsHeight)},
         };
         for (const Field& f : fields) {
-            const char* object = std::strcmp(f.name, "dmPaperLength") == 0 ? "pDevmode" : "pPublicDM";
+            const char* object =
+                std::strcmp(f.name, "dmPaperLength") == 0 ? "pDevmode" : "pPublicDM";
             DebugLog("PrintDevModeInformation : %s->%s = %d", object, f.name, f.value);
             WCHAR line[128] = {};
             std::u16string wname = platform::Utf8ToUtf16(f.name);

@@ -14,11 +14,14 @@ using namespace testing_support;
 
 namespace {
 
-INT_PTR Result(HINSTANCE h) { return static_cast<INT_PTR>(reinterpret_cast<ULONG_PTR>(h)); }
+INT_PTR Result(HINSTANCE h) {
+    return static_cast<INT_PTR>(reinterpret_cast<ULONG_PTR>(h));
+}
 
 // A stand-in program that writes its first argument and its working folder to files.
 void MakeEchoProgram(const std::filesystem::path& program) {
-    WriteFile(program, "#!/bin/sh\nprintf '%s' \"$1\" > arg.tmp && pwd > cwd.txt && mv arg.tmp arg.txt\n");
+    WriteFile(program,
+              "#!/bin/sh\nprintf '%s' \"$1\" > arg.tmp && pwd > cwd.txt && mv arg.tmp arg.txt\n");
     chmod(program.c_str(), 0755);
 }
 

@@ -32,8 +32,18 @@ protected:
 };
 
 TEST_F(JobFlowTest, DefaultJobIsResetThenTheJobEndCut) {
-    SetMisc({{43, 0}, {2, 25}, {4, 25}, {5, 1}, {7, 25}, {9, 25}, {11, 25}, {13, 25}, {19, 1},
-             {20, 1}, {35, 10}, {36, 1}});
+    SetMisc({{43, 0},
+             {2, 25},
+             {4, 25},
+             {5, 1},
+             {7, 25},
+             {9, 25},
+             {11, 25},
+             {13, 25},
+             {19, 1},
+             {20, 1},
+             {35, 10},
+             {36, 1}});
     Enable();
     // Pages without a page bitmap send nothing, not even their start-of-page block.
     EXPECT_EQ(RunJob(2), kReset + " " + kCut);
@@ -55,18 +65,21 @@ TEST_F(JobFlowTest, StartAndEndOfJobBlocksFollowTheSettings) {
     } cases[] = {
         {"drawers, beep, string and NV image by key code",
          {{6, 1}, {7, 0x20}, {8, 1}, {9, 0x21}, {10, 1}, {11, 5}, {15, 3}, {20, 1}, {5, 1}},
-         "AB", "",
+         "AB",
+         "",
          kReset + " 1B 70 00 20 FF 1B 70 01 21 FF 1B 42 00 05 41 42 1B 4A 00 " +
              "1D 28 4C 06 00 30 45 30 32 01 01 " + kCut},
-        {"NV image by number", {{15, 3}, {20, 0}, {5, 1}}, "", "",
-         kReset + " 1C 70 03 00 " + kCut},
-        {"line feeds only, no cut at the job end", {{0, 3}, {5, 0}}, "", "",
+        {"NV image by number", {{15, 3}, {20, 0}, {5, 1}}, "", "", kReset + " 1C 70 03 00 " + kCut},
+        {"line feeds only, no cut at the job end",
+         {{0, 3}, {5, 0}},
+         "",
+         "",
          kReset + " 0A 0A 0A " + kNoCut},
         {"end of job: string, NV image, drawers, beep, feeds",
          {{18, 2}, {20, 0}, {1, 1}, {2, 25}, {3, 1}, {4, 26}, {12, 1}, {13, 9}, {0, 1}, {5, 2}},
-         "", "Z",
-         kReset + " 5A 1B 4A 00 1C 70 02 00 1B 70 00 19 FF 1B 70 01 1A FF 1B 42 00 09 0A " +
-             kCut},
+         "",
+         "Z",
+         kReset + " 5A 1B 4A 00 1C 70 02 00 1B 70 00 19 FF 1B 70 01 1A FF 1B 42 00 09 0A " + kCut},
         {"line feeds above 99 are cut to 99", {{0, 150}, {5, 3}}, "", "", ""},
     };
     for (const auto& c : cases) {

@@ -15,9 +15,13 @@
 
 namespace {
 
-HINSTANCE ShellResult(INT_PTR value) { return reinterpret_cast<HINSTANCE>(value); }
+HINSTANCE ShellResult(INT_PTR value) {
+    return reinterpret_cast<HINSTANCE>(value);
+}
 
-std::u16string Text(LPCWSTR s) { return s == nullptr ? std::u16string() : std::u16string(s); }
+std::u16string Text(LPCWSTR s) {
+    return s == nullptr ? std::u16string() : std::u16string(s);
+}
 
 bool EqualsNoCase(const std::u16string& a, const char* b) {
     size_t n = std::char_traits<char>::length(b);
