@@ -19,11 +19,6 @@
 #include "win32/strings.h"
 #include "win32/winspool.h"
 
-// TEMPORARY until the device-font commands are linked in: a weak reference.
-__attribute__((weak)) DWORD GetDevFontCommand(PBYTE* ppbyCommand, const char* szFontName,
-                                              char* szAnsiText, DWORD* pdwAnsiTextLength, LONG lX,
-                                              FONTOBJ* pfo);
-
 namespace {
 
 constexpr DWORD kWindowsDirChars = 512;
@@ -131,10 +126,6 @@ DWORD AddTextPiece(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, const char* pFamil
         return 0;
     }
     std::memcpy(piece, pText, length);
-    if (GetDevFontCommand == nullptr) {
-        LocalFree(piece);
-        return 0;
-    }
     DWORD dwPieceLength = length;
     PBYTE pCommand = nullptr;
     DWORD dwCommand = GetDevFontCommand(&pCommand, pFamilyName, piece, &dwPieceLength,
