@@ -14,6 +14,7 @@
 #include "image_stream.h"
 #include "win32/bitmap.h"
 #include "win32/types.h"
+#include "win32/wingdi.h"
 
 class CxImage {
 public:
@@ -119,6 +120,17 @@ public:
     bool DecreaseBpp(DWORD nBits);
     void SetStandardPalette();
 
+    // ---- Text drawing (text_draw.cpp) -------------------------------------------------------
+    // Draws the text in the font lf as black dots at (x, y) (page pixels before scaling; the
+    // font height and the position are scaled by fScale). Rotation 1 or 3 (a quarter turn
+    // follows) widens the image when the text is wider than it. Returns the first row below
+    // the text; y unchanged when no drawing context is available; 0 for an empty image.
+    DWORD DrawString(DWORD x, DWORD y, const WCHAR* pText, LOGFONTW lf, float fScale,
+                     BYTE byRotation);
+    // Replaces the image by a copy of a platform bitmap (rows as GetDIBits delivers them,
+    // bottom row first). False without a bitmap or when it cannot be read.
+    bool LoadFromBitmapHandle(HBITMAP hBitmap);
+
     // ---- Last error --------------------------------------------------------------------------
     const char* GetLastErrorText() const { return m_szLastError; }
     void SetLastErrorText(const char* text);
@@ -142,6 +154,11 @@ private:
     BYTE m_byCacheIndex;
     bool m_bCacheValid;
 };
+
+// Where the image library writes its diagnostic lines (one formatted line per call); none by
+// default. The rendering plug-in points it at its diagnostic log.
+using CxImageLogHook = void (*)(const char* line);
+void CxImageSetLogHook(CxImageLogHook hook);
 
 // Bytes per row of an image: rows are padded to a multiple of 4 bytes.
 constexpr DWORD CxImageEffWidth(DWORD width, DWORD bpp) {
