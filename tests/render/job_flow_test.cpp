@@ -29,6 +29,29 @@ protected:
         return ToHex(host->services().spooled);
     }
     std::filesystem::path ProgramFolder() const { return root->path() / "Windows" / "LBR-KV580"; }
+
+    // One page whose single 576-dot band of `rows` rows has black dots in a pattern, so that it
+    // converts to raster commands.
+    void PrintedPage(LONG rows = 40) {
+        host->StartPage();
+        const DWORD rowBytes = 72;
+        std::vector<BYTE> bits(rows * rowBytes, 0xFF);
+        for (size_t i = 0; i < bits.size(); i += 3) bits[i] = static_cast<BYTE>(i * 37);
+        BITMAPINFOHEADER header = {};
+        header.biSize = sizeof header;
+        header.biWidth = 576;
+        header.biHeight = rows;
+        header.biPlanes = 1;
+        header.biBitCount = 1;
+        header.biSizeImage = rows * rowBytes;
+        IPPARAMS params = {};
+        params.dwSize = sizeof params;
+        params.bBanding = TRUE;
+        PBYTE result = nullptr;
+        host->plugin()->ImageProcessing(host->devobj(), bits.data(), &header, nullptr, BMF_1BPP,
+                                        &params, &result);
+        host->SendPage();
+    }
 };
 
 TEST_F(JobFlowTest, DefaultJobIsResetThenTheJobEndCut) {
@@ -178,6 +201,71 @@ TEST_F(JobFlowTest, KeptJournalIsAppendedToInTheSameSecondUnlessItIsHeldOpen) {
     EXPECT_EQ(FromHex(RunJob(1, 3)), second);
     CloseHandle(holder);
     EXPECT_EQ(testing_support::ReadFile(kept), first + first + second + second);
+}
+
+TEST_F(JobFlowTest, CutModeTwoCutsAfterEveryPageAndAtTheJobEnd) {
+    SetMisc({{43, 0}, {5, 2}, {36, 1}});
+    Enable();
+    host->StartDoc(u"two pages", 4);
+    PrintedPage();
+    PrintedPage();
+    host->EndDoc();
+    const std::string bytes = ToHex(host->services().spooled);
+    const std::string page1 = kCut + " 00 08 01 00", page2 = kCut + " 00 08 02 00";
+    const auto first = bytes.find(page1);
+    ASSERT_NE(first, std::string::npos) << bytes;
+    const auto second = bytes.find(page2, first);
+    ASSERT_NE(second, std::string::npos) << bytes;
+    EXPECT_EQ(bytes.substr(bytes.size() - kCut.size() - 1), " " + kCut);
+    EXPECT_EQ(bytes.find(kReset), 0u);
+}
+
+TEST_F(JobFlowTest, ThePageMarkerCarriesTheSixteenBitPageCounter) {
+    SetMisc({{43, 0}, {5, 1}});
+    Enable();
+    host->StartDoc(u"long job", 5);
+    State()->UIInfo.byPage = 299;  // the next page is the 300th of the device context
+    PrintedPage();
+    EXPECT_NE(ToHex(host->services().spooled).find(kNoCut + " 00 08 2C 01"), std::string::npos);
+    State()->UIInfo.byPage = 0xFFFF;  // and the counter wraps to 0
+    PrintedPage();
+    EXPECT_NE(ToHex(host->services().spooled).find(kNoCut + " 00 08 00 00"), std::string::npos);
+    host->EndDoc();
+}
+
+TEST_F(JobFlowTest, PageWritesGoInChunksOfAtMost4096BytesAsTheSpoolerTakesThem) {
+    SetMisc({{43, 0}, {5, 1}, {36, 0}});  // plain raster: a large page buffer
+    Enable();
+    host->services().maxBytesPerWrite = 1000;
+    host->StartDoc(u"chunks", 6);
+    host->services().writeSizes.clear();
+    PrintedPage(130);
+    const std::vector<DWORD> sizes = host->services().writeSizes;
+    ASSERT_GT(sizes.size(), 5u);
+    // Every call offers the next unsent bytes, at most 4096, and the spooler takes 1000.
+    const DWORD pageBytes = static_cast<DWORD>(host->services().spooled.size()) - 5;
+    DWORD rest = pageBytes;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        ASSERT_EQ(sizes[i], rest < 4096 ? rest : 4096u) << "call " << i;
+        rest -= rest < 1000 ? rest : 1000;
+    }
+    EXPECT_EQ(rest, 0u);
+    EXPECT_EQ(sizes.size(), (pageBytes + 999) / 1000);
+    host->EndDoc();
+}
+
+TEST_F(JobFlowTest, ASpoolerThatTakesNothingIsGivenUpAfterAFewTries) {
+    SetMisc({{43, 0}, {5, 1}});
+    Enable();
+    host->StartDoc(u"stuck", 8);
+    host->services().sink = [](const BYTE*, DWORD) -> DWORD { return 0; };
+    host->services().writeSizes.clear();
+    PrintedPage();
+    // Three calls that made no progress, then the page is given up and the job goes on.
+    EXPECT_EQ(host->services().writeSizes.size(), 3u);
+    host->services().sink = nullptr;
+    host->EndDoc();
+    EXPECT_EQ(ToHex(host->services().spooled), kReset + " " + kCut);
 }
 
 }  // namespace
