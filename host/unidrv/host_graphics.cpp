@@ -1,6 +1,7 @@
 // The host's graphics functions: the end of every forwarded hook.
 #include "host_graphics.h"
 
+#include "text_objects.h"
 #include "unidrv_host.h"
 
 namespace unidrv {
@@ -111,9 +112,12 @@ BOOL StrokePath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*,
     Note(pso, "DrvStrokePath");
     return TRUE;
 }
-BOOL TextOut(SURFOBJ* pso, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*,
-             POINTL*, MIX) {
+// Text that reaches the host is drawn into the page by the job player's receiver (TrueType
+// text with FreeType; a device font handed back as an approximation).
+BOOL TextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*,
+             BRUSHOBJ*, POINTL*, MIX) {
     Note(pso, "DrvTextOut");
+    DeliverHostText(pstro, pfo);
     return TRUE;
 }
 BOOL TransparentBlt(SURFOBJ* pso, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG, ULONG) {

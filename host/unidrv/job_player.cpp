@@ -5,9 +5,12 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <unordered_set>
 #include <vector>
 
 #include "page_surface.h"
+#include "printer_description.h"
+#include "text_objects.h"
 #include "win32/bitmap.h"
 #include "win32/devmode.h"
 #include "win32/strings.h"
@@ -17,11 +20,54 @@
 namespace unidrv {
 namespace {
 
-RECTL ToRectl(const jobscript::DestRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+RECTL ToRectl(const jobscript::DestRect& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
 
-// The drawing calls of a page's pictures and fills, through the plug-in's blit hooks as GDI
-// makes them: fills and unscaled pictures as DrvBitBlt, scaled pictures as DrvStretchBlt.
-void PlayDrawCalls(UnidrvHost& host, const jobscript::Page& page) {
+// The printer description of the host: read once per process; an unreadable file is an
+// error of the job, a missing one leaves the printer without device fonts.
+const PrinterDescription& Description() {
+    static const PrinterDescription description = [] {
+        const std::filesystem::path file = FindPrinterDescription();
+        return file.empty() ? PrinterDescription{} : LoadPrinterDescription(file);
+    }();
+    return description;
+}
+
+bool IsDeviceFont(const jobscript::TextItem& item) {
+    return !Description().FindDeviceFont(item.font).empty();
+}
+
+// The text items of a page whose runs reached the host's own DrvTextOut.
+using HostDrawnText = std::unordered_set<const jobscript::TextItem*>;
+
+// A text item through the text hook as GDI makes it (DrvTextOut), or straight to the host's
+// own DrvTextOut when the plug-in does not hook text. Items whose run reaches the host are
+// noted in `hostText`: the host draws them into the page.
+void PlayTextCall(UnidrvHost& host, const jobscript::Page& page, std::size_t index,
+                  HostDrawnText& hostText) {
+    const auto& item = std::get<jobscript::TextItem>(page.items[index]);
+    TextRun run(item, Description());
+    if (run.fontobj() == nullptr) {
+        return;  // the engine has no font for it: GDI draws nothing
+    }
+    SetHostTextReceiver([&](STROBJ*, FONTOBJ*) { hostText.insert(&item); });
+    BRUSHOBJ foreground = {0, nullptr, 0};
+    BRUSHOBJ background = {0x00FFFFFF, nullptr, 0};
+    POINTL origin = {0, 0};
+    SURFOBJ* surface = host.surface();
+    if (auto textOut = host.HookAs<PFN_DrvTextOut>(INDEX_DrvTextOut)) {
+        textOut(surface, run.strobj(), run.fontobj(), nullptr, nullptr, nullptr, &foreground,
+                &background, &origin, 0x0D0D /* R2_COPYPEN */);
+    } else {
+        DeliverHostText(run.strobj(), run.fontobj());
+    }
+    SetHostTextReceiver({});
+}
+
+// The drawing calls of a page's items through the plug-in's hooks as GDI makes them: fills and
+// unscaled pictures as DrvBitBlt, scaled pictures as DrvStretchBlt, text as DrvTextOut.
+void PlayDrawCalls(UnidrvHost& host, const jobscript::Page& page, HostDrawnText& hostText) {
     SURFOBJ* surface = host.surface();
     auto bitBlt = host.HookAs<PFN_DrvBitBlt>(INDEX_DrvBitBlt);
     auto stretchBlt = host.HookAs<PFN_DrvStretchBlt>(INDEX_DrvStretchBlt);
@@ -29,23 +75,27 @@ void PlayDrawCalls(UnidrvHost& host, const jobscript::Page& page) {
         RECTL dest = ToRectl(call.dest);
         switch (call.kind) {
             case jobscript::DrawCallKind::FillRect:
-                if (bitBlt) bitBlt(surface, nullptr, nullptr, nullptr, nullptr, &dest, nullptr,
-                                   nullptr, nullptr, nullptr, 0xF0F0 /* PATCOPY */);
+                if (bitBlt)
+                    bitBlt(surface, nullptr, nullptr, nullptr, nullptr, &dest, nullptr, nullptr,
+                           nullptr, nullptr, 0xF0F0 /* PATCOPY */);
                 break;
             case jobscript::DrawCallKind::BitBlt: {
                 POINTL source = {0, 0};
-                if (bitBlt) bitBlt(surface, surface, nullptr, nullptr, nullptr, &dest, &source,
-                                   nullptr, nullptr, nullptr, 0xCCCC /* SRCCOPY */);
+                if (bitBlt)
+                    bitBlt(surface, surface, nullptr, nullptr, nullptr, &dest, &source, nullptr,
+                           nullptr, nullptr, 0xCCCC /* SRCCOPY */);
                 break;
             }
             case jobscript::DrawCallKind::StretchBlt: {
                 RECTL source = {0, 0, call.sourceWidth, call.sourceHeight};
-                if (stretchBlt) stretchBlt(surface, surface, nullptr, nullptr, nullptr, nullptr,
-                                           nullptr, &dest, &source, nullptr, 3 /* COLORONCOLOR */);
+                if (stretchBlt)
+                    stretchBlt(surface, surface, nullptr, nullptr, nullptr, nullptr, nullptr, &dest,
+                               &source, nullptr, 3 /* COLORONCOLOR */);
                 break;
             }
             case jobscript::DrawCallKind::TextOut:
-                break;  // text reaches the plug-in through the text hook
+                PlayTextCall(host, page, call.item, hostText);
+                break;
         }
     }
 }
@@ -77,14 +127,16 @@ void PlayBands(UnidrvHost& host, const jobscript::PageSurface& surface, std::int
         params.bBanding = TRUE;
         params.bBlankBand = band.blank ? TRUE : FALSE;
         PBYTE result = nullptr;
-        host.plugin()->ImageProcessing(host.devobj(), const_cast<PBYTE>(band.bits.data()),
-                                       &header, nullptr, format, &params, &result);
+        host.plugin()->ImageProcessing(host.devobj(), const_cast<PBYTE>(band.bits.data()), &header,
+                                       nullptr, format, &params, &result);
         origin = {0, band.top + band.height};
         if (nextBand) nextBand(so, &origin);
     }
 }
 
-std::u16string Wide(const std::string& s) { return platform::Utf8ToUtf16(s); }
+std::u16string Wide(const std::string& s) {
+    return platform::Utf8ToUtf16(s);
+}
 
 // The printer handle, closed on every path.
 class PrinterHandle {
@@ -134,8 +186,8 @@ std::vector<BYTE> JobDevmode(HANDLE printer, const std::u16string& name,
     LONG size = DocumentPropertiesW(nullptr, printer, name.c_str(), nullptr, nullptr, 0);
     std::vector<BYTE> buffer(size > static_cast<LONG>(sizeof(DEVMODEW)) ? size : sizeof(DEVMODEW));
     auto* dm = reinterpret_cast<DEVMODEW*>(buffer.data());
-    if (size <= 0 || DocumentPropertiesW(nullptr, printer, name.c_str(), dm, nullptr,
-                                         DM_OUT_BUFFER) < 0) {
+    if (size <= 0 ||
+        DocumentPropertiesW(nullptr, printer, name.c_str(), dm, nullptr, DM_OUT_BUFFER) < 0) {
         std::memset(buffer.data(), 0, buffer.size());
         dm->dmSpecVersion = DM_SPECVERSION;
         dm->dmSize = sizeof(DEVMODEW);
@@ -162,8 +214,15 @@ bool PlayJob(UnidrvHost& host, const jobscript::JobScript& script, DWORD jobId,
     for (const jobscript::Page& page : script.pages) {
         host.StartPage();
         jobscript::PageSurface surface(script.paper.width, script.paper.height, script.paper.bpp);
-        PlayDrawCalls(host, page);
-        jobscript::RasterisePage(page, surface);
+        HostDrawnText hostText;
+        PlayDrawCalls(host, page, hostText);
+        // Text the plug-in left to the host is part of the page raster, in drawing order.
+        jobscript::RasterisePage(page, surface,
+                                 [&](const jobscript::TextItem& item, jobscript::PageSurface& s) {
+                                     if (hostText.count(&item) != 0) {
+                                         DrawTextItem(item, IsDeviceFont(item), s);
+                                     }
+                                 });
         PlayBands(host, surface, script.paper.band);
         host.SendPage();
     }
@@ -173,6 +232,7 @@ bool PlayJob(UnidrvHost& host, const jobscript::JobScript& script, DWORD jobId,
 
 PrintOutcome PrintJob(const PrintRequest& request) {
     jobscript::JobScript script = jobscript::LoadJobScript(request.script);
+    Description();  // a damaged printer description stops the job before anything is spooled
 
     std::string storeError;
     if (!platform::OpenStore(storeError)) throw std::runtime_error(storeError);
@@ -206,11 +266,10 @@ PrintOutcome PrintJob(const PrintRequest& request) {
                                  std::to_string(GetLastError()) + ")");
     }
     DriverServices& services = host.services();
-    services.options.inputBin = script.options.count("InputBin") ? script.options.at("InputBin")
-                                                                  : "Option1";
-    services.options.orientation = script.options.count("Orientation")
-                                       ? script.options.at("Orientation")
-                                       : "PORTRAIT";
+    services.options.inputBin =
+        script.options.count("InputBin") ? script.options.at("InputBin") : "Option1";
+    services.options.orientation =
+        script.options.count("Orientation") ? script.options.at("Orientation") : "PORTRAIT";
     services.maxBytesPerWrite = request.maxBytesPerWrite;
     std::string spooled;
     bool spoolFailed = false;

@@ -20,8 +20,7 @@ inline constexpr const char* kRenderPluginFile = "UNIKV580R.DLL";
 // Plays the pages of `script` on the host's enabled device: StartDoc, and for every page the
 // page start, the drawing calls through the plug-in's hooks, banding with every band handed to
 // ImageProcessing, the page end; then EndDoc. False with `error` when the device is missing.
-bool PlayJob(UnidrvHost& host, const jobscript::JobScript& script, DWORD jobId,
-             std::string& error);
+bool PlayJob(UnidrvHost& host, const jobscript::JobScript& script, DWORD jobId, std::string& error);
 
 struct PrintRequest {
     std::filesystem::path script;  // the job script

@@ -32,6 +32,7 @@ void RunForLog(const STROBJ* pstro, WCHAR* out, DWORD chars) {
 BOOL OEMTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
                 RECTL* prclOpaque, BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg,
                 MIX mix) {
+    ClearPendingBitmap();  // text drawn over a held-back BitBlt target
     if (pstro == nullptr || pfo == nullptr) {
         DebugLog("OEMTextOut : pstro or pfo is NULL.");
         return FALSE;
@@ -48,7 +49,6 @@ BOOL OEMTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
         u"cxMax = %d, Text = %s",
         pstro->rclBkGround.left, pstro->rclBkGround.top, pwszFamily, pfo->cxMax, wszRun);
 
-    ClearPendingBitmap();
     POEMPDEV pOemPDEV = DeviceState(DeviceObject(pso));
     const float fReduceRate = GetTextReduceRate(pOemPDEV, 10);
     const bool bHandOver = pOemPDEV == nullptr || pOemPDEV->UIInfo.byteValue[42] != 0 ||

@@ -1,5 +1,6 @@
 // The graphics hooks: forwarding to the host and the image-rectangle list.
 #include "plugin_fixture.h"
+#include "win32/engine_text.h"
 #include "win32/heap.h"
 
 namespace render_test {
@@ -28,10 +29,19 @@ protected:
             host->surface(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, dest, nullptr,
             nullptr, 0, nullptr, 0);
     }
+    // A TrueType run on an unreduced page: the hook hands it to the host.
     BOOL TextOut() {
-        return host->HookAs<PFN_DrvTextOut>(INDEX_DrvTextOut)(host->surface(), nullptr, nullptr,
-                                                              nullptr, nullptr, nullptr, nullptr,
-                                                              nullptr, nullptr, 0);
+        platform::EngineFontDescription description;
+        description.family = u"Arial";
+        FONTOBJ* font = platform::CreateEngineFont(description);
+        std::u16string text = u"AB";
+        STROBJ run{};
+        run.cGlyphs = 2;
+        run.pwszOrg = text.data();
+        const BOOL result = host->HookAs<PFN_DrvTextOut>(INDEX_DrvTextOut)(
+            host->surface(), &run, font, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0);
+        platform::DeleteEngineFont(font);
+        return result;
     }
     BOOL NextBand() {
         POINTL origin = {0, 0};
