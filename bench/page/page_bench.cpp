@@ -5,8 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <new>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <vector>
 

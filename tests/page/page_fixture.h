@@ -66,6 +66,7 @@ public:
         std::memcpy(buf, bytes.data(), bytes.size());
         size = static_cast<DWORD>(bytes.size());
     }
+
 protected:
     void SetImageRects(const std::vector<std::array<WORD, 4>>& rects) {
         std::vector<BYTE> bytes;
