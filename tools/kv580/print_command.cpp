@@ -5,6 +5,10 @@
 
 #include "command.h"
 #include "job_player.h"
+#include "win32/system_root.h"
+#ifdef HAVE_KV580PREVIEWINSTALL
+#include "preview_install.h"
+#endif
 
 namespace kv580 {
 namespace {
@@ -25,6 +29,17 @@ DWORD SpoolWriteLimit() {
 void Print(const GlobalOptions& options, const std::string& script, const std::string& printer,
            const std::string& out) {
     UseChosenRoot(options);
+#ifdef HAVE_KV580PREVIEWINSTALL
+    // Until an installer places the package's programs, a root gets the preview program here.
+    if (!std::filesystem::exists(platform::SystemRoot() / "Windows" / "LBR-KV580" /
+                                 "OVXPreview.exe")) {
+        std::string error;
+        if (!InstallPreviewProgram(error)) {
+            std::fprintf(stderr, "kv580: warning: the preview program was not placed: %s\n",
+                         error.c_str());
+        }
+    }
+#endif
     unidrv::PrintRequest request;
     request.script = script;
     request.printer = printer;
