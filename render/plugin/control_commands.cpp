@@ -149,6 +149,28 @@ bool NoCutNoFeeds(const char* name, POEMPDEV pOemPDEV) {
     return false;
 }
 
+// The cut or feed sequence that `name` (AddCutCommand or SendCutCommand) writes at a point,
+// in a fresh block of the plain heap (*ppbyCmd, released by the caller with MemFree).
+// *pdwLength is 0 when nothing is to be written; FALSE when the block cannot be allocated.
+BOOL BuildCutSequence(const char* name, POEMPDEV pOemPDEV, DWORD dwPoint, BYTE** ppbyCmd,
+                      DWORD* pdwLength) {
+    *ppbyCmd = nullptr;
+    *pdwLength = 0;
+    if (NoCutNoFeeds(name, pOemPDEV)) {
+        return TRUE;
+    }
+    auto* pbyCmd = static_cast<BYTE*>(MemAlloc(16));
+    if (pbyCmd == nullptr) {
+        DebugLog("%s : malloc failed.", name);
+        return FALSE;
+    }
+    CommandBlock block(pbyCmd, 16);
+    PutCutSequence(block, name, pOemPDEV->UIInfo.byteValue[5], dwPoint, pOemPDEV->UIInfo.byPage);
+    *ppbyCmd = pbyCmd;
+    *pdwLength = block.size();
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL SendStartDocCmd(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
@@ -227,41 +249,27 @@ BOOL SendEndDocCmd(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
 }
 
 BOOL AddCutCommand(CRenderPlugin* pOemCP, PDEVOBJ pdevobj, DWORD dwPoint) {
-    POEMPDEV pOemPDEV = DeviceState(pdevobj);
-    if (NoCutNoFeeds("AddCutCommand", pOemPDEV)) {
-        return TRUE;
-    }
-    auto* pbyCmd = static_cast<BYTE*>(MemAlloc(16));
-    if (pbyCmd == nullptr) {
-        DebugLog("AddCutCommand : malloc failed.");
+    BYTE* pbyCmd = nullptr;
+    DWORD dwLength = 0;
+    if (!BuildCutSequence("AddCutCommand", DeviceState(pdevobj), dwPoint, &pbyCmd, &dwLength)) {
         return FALSE;
     }
-    CommandBlock block(pbyCmd, 16);
-    PutCutSequence(block, "AddCutCommand", pOemPDEV->UIInfo.byteValue[5], dwPoint,
-                   pOemPDEV->UIInfo.byPage);
-    BOOL ok = block.size() == 0 || AddPrintDataTobeSent(pOemCP, block.data(), block.size());
+    BOOL ok = dwLength == 0 || AddPrintDataTobeSent(pOemCP, pbyCmd, dwLength);
     MemFree(pbyCmd);
     return ok;
 }
 
 BOOL SendCutCommand(CRenderPlugin* pOemCP, PDEVOBJ pdevobj, DWORD dwPoint) {
-    POEMPDEV pOemPDEV = DeviceState(pdevobj);
-    if (NoCutNoFeeds("SendCutCommand", pOemPDEV)) {
-        return TRUE;
-    }
-    auto* pbyCmd = static_cast<BYTE*>(MemAlloc(16));
-    if (pbyCmd == nullptr) {
-        DebugLog("SendCutCommand : malloc failed.");
+    BYTE* pbyCmd = nullptr;
+    DWORD dwLength = 0;
+    if (!BuildCutSequence("SendCutCommand", DeviceState(pdevobj), dwPoint, &pbyCmd, &dwLength)) {
         return FALSE;
     }
-    CommandBlock block(pbyCmd, 16);
-    PutCutSequence(block, "SendCutCommand", pOemPDEV->UIInfo.byteValue[5], dwPoint,
-                   pOemPDEV->UIInfo.byPage);
     BOOL ok = TRUE;
-    if (block.size() != 0) {
+    if (dwLength != 0) {
         DWORD dwResult = 0;
-        ok = WriteDirect(pOemCP, pdevobj, block.data(), block.size(), &dwResult);
-        DebugLog("SendCutCommand : dwWrite : %d", block.size());
+        ok = WriteDirect(pOemCP, pdevobj, pbyCmd, dwLength, &dwResult);
+        DebugLog("SendCutCommand : dwWrite : %d", dwLength);
         DebugLog("SendCutCommand : dwResult : %d", dwResult);
     }
     MemFree(pbyCmd);
