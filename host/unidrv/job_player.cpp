@@ -100,13 +100,10 @@ void PlayDrawCalls(UnidrvHost& host, const jobscript::Page& page, HostDrawnText&
     }
 }
 
-// Hands the page to ImageProcessing in bands from the top, with the banding hooks around.
+// Hands the page to ImageProcessing in bands from the top, each followed by the NextBand hook.
 void PlayBands(UnidrvHost& host, const jobscript::PageSurface& surface, std::int32_t bandHeight) {
     SURFOBJ* so = host.surface();
     POINTL origin = {0, 0};
-    if (auto startBanding = host.HookAs<PFN_DrvStartBanding>(INDEX_DrvStartBanding)) {
-        startBanding(so, &origin);
-    }
     auto nextBand = host.HookAs<PFN_DrvNextBand>(INDEX_DrvNextBand);
     const DWORD format = surface.bpp() == 1 ? BMF_1BPP : BMF_8BPP;
     for (const jobscript::Band& band : jobscript::SplitIntoBands(surface, bandHeight)) {
@@ -214,6 +211,13 @@ bool PlayJob(UnidrvHost& host, const jobscript::JobScript& script, DWORD jobId,
     for (const jobscript::Page& page : script.pages) {
         host.StartPage();
         jobscript::PageSurface surface(script.paper.width, script.paper.height, script.paper.bpp);
+        // Banding starts before the drawing calls, as the engine plays a page's calls into its
+        // bands: a picture drawn with BitBlt is then entered at the next band (the start of
+        // banding discards a held-back rectangle).
+        POINTL origin = {0, 0};
+        if (auto startBanding = host.HookAs<PFN_DrvStartBanding>(INDEX_DrvStartBanding)) {
+            startBanding(host.surface(), &origin);
+        }
         HostDrawnText hostText;
         PlayDrawCalls(host, page, hostText);
         // Text the plug-in left to the host is part of the page raster, in drawing order.

@@ -100,4 +100,28 @@ TEST_F(PrintCommandTest, BadInputGivesOneClearLineAndNoOutput) {
     }
 }
 
+TEST_F(PrintCommandTest, GreyscalePicturesPrintTheSameWhetherBlittedOrStretched) {
+    // A picture drawn at its own size goes through BitBlt and is held back until the next band;
+    // it must still count as a picture for the greyscale rows, exactly as a stretched one does.
+    std::filesystem::copy_file(std::filesystem::path(KV580_SOURCE_DIR) / "examples" / "ramp.png",
+                               dir.path() / "ramp.png");
+    ASSERT_EQ(Kv({"printer", "add", "Grey"}).exitCode, 0);
+    std::string misc =
+        "00001900190100190019001900190000000000010100000000000000000000000001000a0100000000000000";
+    ASSERT_EQ(Kv({"printer-data", "Grey", "set", "MISC", "--hex", misc}).exitCode, 0);
+    std::string bytes[2];
+    for (int stretch = 0; stretch < 2; ++stretch) {
+        auto job = Script("grey.json", std::string(R"({"pages": [{"items": [{"type": "image", )") +
+                                           R"("path": "ramp.png", "x": 0, "y": 0, "stretch": )" +
+                                           (stretch ? "true" : "false") + "}]}]}");
+        auto out = dir.path() / "grey.prn";
+        auto r = Kv({"print", job.string(), "--printer", "Grey", "--out", out.string()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        bytes[stretch] = ReadFile(out);
+    }
+    EXPECT_EQ(ToHex(bytes[0]), ToHex(bytes[1]));
+    // Four tone planes were sent (plane selectors 4 to 7 of the compressed form).
+    EXPECT_NE(ToHex(bytes[0]).find("08 43 52 07"), std::string::npos);
+}
+
 }  // namespace
