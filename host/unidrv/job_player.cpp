@@ -103,7 +103,6 @@ void PlayDrawCalls(UnidrvHost& host, const jobscript::Page& page, HostDrawnText&
 // Hands the page to ImageProcessing in bands from the top, each followed by the NextBand hook.
 void PlayBands(UnidrvHost& host, const jobscript::PageSurface& surface, std::int32_t bandHeight) {
     SURFOBJ* so = host.surface();
-    POINTL origin = {0, 0};
     auto nextBand = host.HookAs<PFN_DrvNextBand>(INDEX_DrvNextBand);
     const DWORD format = surface.bpp() == 1 ? BMF_1BPP : BMF_8BPP;
     for (const jobscript::Band& band : jobscript::SplitIntoBands(surface, bandHeight)) {
@@ -126,8 +125,8 @@ void PlayBands(UnidrvHost& host, const jobscript::PageSurface& surface, std::int
         PBYTE result = nullptr;
         host.plugin()->ImageProcessing(host.devobj(), const_cast<PBYTE>(band.bits.data()), &header,
                                        nullptr, format, &params, &result);
-        origin = {0, band.top + band.height};
-        if (nextBand) nextBand(so, &origin);
+        POINTL next = {0, band.top + band.height};
+        if (nextBand) nextBand(so, &next);
     }
 }
 

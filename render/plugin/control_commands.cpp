@@ -78,15 +78,13 @@ void PutPageMarker(CommandBlock& b, WORD page) {
 }
 
 // Start- and end-of-page blocks share their shape: the string, then string end + NV image.
-BOOL AddPageBlock(CRenderPlugin* pOemCP, PDEVOBJ pdevobj, const char* name, const BYTE* pCmd,
+BOOL AddPageBlock(CRenderPlugin* pOemCP, const UIInfo& ui, const char* name, const BYTE* pCmd,
                   DWORD dwCmd, BYTE nvImage) {
-    (void)pdevobj;
     auto* pbyCmd = static_cast<BYTE*>(LocalAlloc(LPTR, dwCmd + 32));
     if (pbyCmd == nullptr) {
         DebugLog("%s : Failed to allocate the buffer. (pbyCmd)", name);
         return FALSE;
     }
-    POEMPDEV pOemPDEV = DeviceState(pdevobj);
     CommandBlock block(pbyCmd, dwCmd + 32);
     if (dwCmd != 0) {
         block.Put(pCmd, dwCmd);
@@ -94,7 +92,7 @@ BOOL AddPageBlock(CRenderPlugin* pOemCP, PDEVOBJ pdevobj, const char* name, cons
     }
     if (nvImage != 0) {
         PutStringEnd(block);
-        PutNvImage(block, pOemPDEV->UIInfo, nvImage);
+        PutNvImage(block, ui, nvImage);
     }
     DebugLog("%s : dwCmdLength : %d", name, block.size());
     BOOL ok = TRUE;
@@ -202,13 +200,13 @@ BOOL SendStartDocCmd(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
 
 BOOL AddStartPageCmd(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
     const UIInfo& ui = DeviceState(pdevobj)->UIInfo;
-    return AddPageBlock(pOemCP, pdevobj, "AddStartPageCmd", ui.byStartPageCmd, ui.dwStartPage,
+    return AddPageBlock(pOemCP, ui, "AddStartPageCmd", ui.byStartPageCmd, ui.dwStartPage,
                         ui.byteValue[16]);
 }
 
 BOOL AddEndPageCmd(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
     const UIInfo& ui = DeviceState(pdevobj)->UIInfo;
-    return AddPageBlock(pOemCP, pdevobj, "AddEndPageCmd", ui.byEndPageCmd, ui.dwEndPage,
+    return AddPageBlock(pOemCP, ui, "AddEndPageCmd", ui.byEndPageCmd, ui.dwEndPage,
                         ui.byteValue[17]);
 }
 

@@ -184,12 +184,9 @@ void PrintDevModeInformation(CRenderPlugin* pOemCP, PDEVOBJ pdevobj) {
             const char* object =
                 std::strcmp(f.name, "dmPaperLength") == 0 ? "pDevmode" : "pPublicDM";
             DebugLog("PrintDevModeInformation : %s->%s = %d", object, f.name, f.value);
-            WCHAR line[128] = {};
-            std::u16string wname = platform::Utf8ToUtf16(f.name);
-            std::u16string wobject = platform::Utf8ToUtf16(object);
-            StringCchPrintfW(line, 128, u"PrintDevModeInformation : %s->%s = %d", wobject.c_str(),
-                             wname.c_str(), f.value);
-            DebugLogW(u"%s", line);
+            DebugLogW(u"PrintDevModeInformation : %s->%s = %d",
+                      platform::Utf8ToUtf16(object).c_str(), platform::Utf8ToUtf16(f.name).c_str(),
+                      f.value);
         }
     }
     DWORD cbNeeded = 0;
